@@ -1,0 +1,65 @@
+// clipmoor-cli: the Clipmoor core without windows, for scripts and headless machines.
+#include "cli_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+std::vector<CliCommand>& CliCommands() {
+    static std::vector<CliCommand> commands;
+    return commands;
+}
+
+CliCommandRegistration::CliCommandRegistration(CliCommand command) {
+    CliCommands().push_back(std::move(command));
+}
+
+std::string ProgramFolder() {
+    std::error_code error;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::string folder = error ? std::string(".") : exe.parent_path().string();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+namespace {
+
+void PrintHelp(std::ostream& out) {
+    auto commands = CliCommands();
+    std::sort(commands.begin(), commands.end(),
+              [](const CliCommand& a, const CliCommand& b) { return a.name < b.name; });
+    out << "Usage: clipmoor-cli COMMAND [ARGS...]\n\n"
+           "Clipmoor records screen actions and turns projects (*.fmo) into Flash movies.\n"
+           "This is the program without windows, for scripts and machines without a display.\n\n"
+           "Commands:\n";
+    for (const auto& command : commands) {
+        out << "  " << command.usage << "\n      " << command.summary << "\n";
+    }
+    out << "  --help\n      Show this text.\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintHelp(std::cout);
+        return args.empty() ? 2 : 0;
+    }
+    for (const auto& command : CliCommands()) {
+        if (command.name == args[0]) {
+            std::vector<std::string> rest(args.begin() + 1, args.end());
+            try {
+                return command.run(rest);
+            } catch (const std::exception& error) {
+                std::cerr << "clipmoor-cli " << command.name << ": " << error.what() << "\n";
+                return 1;
+            }
+        }
+    }
+    std::cerr << "clipmoor-cli: unknown command '" << args[0] << "'\n\n";
+    PrintHelp(std::cerr);
+    return 2;
+}

@@ -1,0 +1,39 @@
+# Helpers shared by the test folders.
+#
+# clipmoor_add_gtest(NAME SOURCES... [LIBS libs...] [DISPLAY] [TIMEOUT s] [LABELS l...])
+#   Builds a GoogleTest executable and registers it with CTest.  Core tests run
+#   with DISPLAY cleared, which proves they need no X server; DISPLAY tests get
+#   the Xvfb display that ./test.sh starts.
+
+set(CLIPMOOR_NODE_DIR ${CMAKE_BINARY_DIR}/node CACHE PATH "npm packages used by the tests")
+
+function(clipmoor_add_gtest name)
+    cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(NOT TARGET GTest::gtest_main)
+        find_package(GTest REQUIRED)
+    endif()
+    add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
+    target_compile_definitions(${name} PRIVATE
+        CLIPMOOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+        CLIPMOOR_BINARY_DIR="${CMAKE_BINARY_DIR}"
+        CLIPMOOR_PROGRAM_DIR="${CLIPMOOR_PROGRAM_DIR}"
+        CLIPMOOR_NODE_DIR="${CLIPMOOR_NODE_DIR}")
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set(env "CLIPMOOR_NODE_DIR=${CLIPMOOR_NODE_DIR}")
+    if(T_DISPLAY)
+        list(APPEND T_LABELS display)
+    else()
+        list(APPEND env "DISPLAY=" "WAYLAND_DISPLAY=")
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}"
+                         LABELS "${T_LABELS}")
+    if(T_DISPLAY)
+        # Tests that use the X server (pointer, keyboard, screen) must not overlap.
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK xdisplay)
+    endif()
+endfunction()

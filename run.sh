@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# ./run.sh            build if needed and start the desktop program
+# ./run.sh ARGS...    build if needed and run the command-line program with ARGS
+#                     (e.g. ./run.sh export examples/tour.fmo out.swf --html)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+"$root/tools/install-deps.sh" build
+"$root/tools/build.sh" >/dev/null
+
+if (($#)); then
+    exec "$root/build/bin/clipmoor-cli" "$@"
+fi
+
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+    cat >&2 <<'MSG'
+Clipmoor is a desktop program and there is no display here (DISPLAY is not set).
+
+The headless way works without one:
+  ./run.sh --help                                     what the command-line program can do
+  ./run.sh export examples/tour.fmo out.swf --html    make a movie and its page from a project
+  xvfb-run -a ./run.sh                                start the window on a virtual display
+MSG
+    exit 1
+fi
+if [[ ! -x "$root/build/bin/clipmoor" ]]; then
+    echo "The desktop program is not built yet; the command-line program is:" >&2
+    exec "$root/build/bin/clipmoor-cli" --help
+fi
+exec "$root/build/bin/clipmoor"
