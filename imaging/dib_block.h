@@ -1,0 +1,31 @@
+// Memory of one picture inside the image library: a single block holding the header with its
+// colour table, the logical palette and the pixel rows. DibImage records point into it.
+#pragma once
+
+#include "imaging/dib_image.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pictavo {
+
+// Largest pixel buffer the library hands out; keeps every row offset inside int32 and the
+// header's 32-bit image size meaningful.
+constexpr int64_t kMaxPixelBytes = int64_t{1} << 30;
+
+// Row stride of a picture, padded to 4 bytes, or -1 when the size is not supported.
+int64_t DibStride(int width, int bitsPerPixel);
+
+// Fills target with a fresh zeroed picture. For palette depths (1, 4, 8) the colour table
+// and logical palette get colorCount entries from colors (a black-to-white ramp when colors
+// is null). Returns false and leaves target all zero for bad sizes or when memory runs out.
+bool AllocateDib(DibImage* target, int width, int height, int bitsPerPixel, const RgbQuad* colors,
+                 int colorCount);
+
+// Releases what AllocateDib handed out; an all-zero record is accepted.
+void ReleaseDib(const DibImage& image);
+
+// True when image has pixels, a header and the sizes are consistent with its stride.
+bool DibIsUsable(const DibImage& image);
+
+} // namespace pictavo
