@@ -1,0 +1,272 @@
+#include "movie/glyph_outline.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <cmath>
+
+namespace {
+
+// Code points of 0x80..0x9F in Windows-1252; 0 marks the five unassigned codes.
+constexpr uint16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Outline coordinates are 26.6 fixed point; the whole-unit part rounds toward minus
+// infinity, as a 16.16 value's integer word does.
+int32_t WholeUnits(FT_Pos value) {
+    return static_cast<int32_t>(value >> 6);
+}
+
+struct ContourConverter {
+    int32_t cellHeight; // ascent + descent of the font at this size
+
+    GlyphPoint Convert(int32_t x, int32_t y) const { return {x, cellHeight - y}; }
+    GlyphPoint Convert(const FT_Vector& v) const {
+        return Convert(WholeUnits(v.x), WholeUnits(v.y));
+    }
+};
+
+enum class PointKind { On, Conic, Cubic };
+
+PointKind KindOf(char tag) {
+    switch (FT_CURVE_TAG(tag)) {
+    case FT_CURVE_TAG_ON:
+        return PointKind::On;
+    case FT_CURVE_TAG_CONIC:
+        return PointKind::Conic;
+    default:
+        return PointKind::Cubic;
+    }
+}
+
+// Converts one contour. Runs of off-curve points become a quadratic spline whose
+// implied anchors are the midpoints of neighbouring control points in whole units.
+GlyphContour ConvertContour(const FT_Outline& outline, int first, int last,
+                            const ContourConverter& cv) {
+    struct RawPoint {
+        FT_Vector v;
+        PointKind kind;
+    };
+    std::vector<RawPoint> raw;
+    for (int i = first; i <= last; ++i)
+        raw.push_back({outline.points[i], KindOf(outline.tags[i])});
+
+    // Start on an on-curve point: the first, else the last, else the midpoint of both.
+    FT_Vector start;
+    std::vector<RawPoint> rest;
+    if (raw.front().kind == PointKind::On) {
+        start = raw.front().v;
+        rest.assign(raw.begin() + 1, raw.end());
+    } else if (raw.back().kind == PointKind::On) {
+        start = raw.back().v;
+        rest.assign(raw.begin(), raw.end() - 1);
+    } else {
+        start.x = (raw.front().v.x + raw.back().v.x) / 2;
+        start.y = (raw.front().v.y + raw.back().v.y) / 2;
+        rest = raw;
+    }
+    rest.push_back({start, PointKind::On}); // the contour returns to its start
+
+    GlyphContour contour;
+    contour.start = cv.Convert(start);
+    GlyphPoint current = contour.start;
+    FT_Vector currentRaw = start;
+
+    size_t i = 0;
+    while (i < rest.size()) {
+        if (rest[i].kind == PointKind::On) {
+            if (i + 1 < rest.size()) { // the final return is the closing edge below
+                GlyphPoint to = cv.Convert(rest[i].v);
+                contour.edges.push_back({false, {}, to});
+                current = to;
+            }
+            currentRaw = rest[i].v;
+            ++i;
+        } else if (rest[i].kind == PointKind::Conic) {
+            // Spline of n points: the off-curve run plus the on-curve point ending it.
+            size_t end = i;
+            while (rest[end].kind == PointKind::Conic)
+                ++end;
+            size_t n = end - i + 1;
+            for (size_t j = 0; j + 1 < n; ++j) {
+                const FT_Vector& p = rest[i + j].v;
+                const FT_Vector& q = rest[i + j + 1].v;
+                GlyphPoint control = cv.Convert(p);
+                GlyphPoint anchor;
+                if (j == n - 2) {
+                    anchor = cv.Convert(q);
+                } else {
+                    anchor = cv.Convert((WholeUnits(p.x) + WholeUnits(q.x)) / 2,
+                                        (WholeUnits(p.y) + WholeUnits(q.y)) / 2);
+                }
+                contour.edges.push_back({true, control, anchor});
+                current = anchor;
+            }
+            currentRaw = rest[end].v;
+            i = end + 1;
+        } else {
+            // A cubic segment (CFF fonts): two quadratics, one per half of the curve.
+            if (i + 2 >= rest.size())
+                break;
+            const FT_Vector p0 = currentRaw, c1 = rest[i].v, c2 = rest[i + 1].v, p3 = rest[i + 2].v;
+            auto mid = [](FT_Vector a, FT_Vector b) {
+                return FT_Vector{(a.x + b.x) / 2, (a.y + b.y) / 2};
+            };
+            FT_Vector a1 = mid(p0, c1), b1 = mid(c1, c2), c3 = mid(c2, p3);
+            FT_Vector a2 = mid(a1, b1), b2 = mid(b1, c3);
+            FT_Vector m = mid(a2, b2);
+            auto quadControl = [](FT_Vector s, FT_Vector ca, FT_Vector cb, FT_Vector e) {
+                return FT_Vector{(3 * (ca.x + cb.x) - s.x - e.x) / 4,
+                                 (3 * (ca.y + cb.y) - s.y - e.y) / 4};
+            };
+            contour.edges.push_back({true, cv.Convert(quadControl(p0, a1, a2, m)), cv.Convert(m)});
+            contour.edges.push_back({true, cv.Convert(quadControl(m, b2, c3, p3)), cv.Convert(p3)});
+            current = cv.Convert(p3);
+            currentRaw = p3;
+            i += 3;
+        }
+    }
+    if (!(current == contour.start))
+        contour.edges.push_back({false, {}, contour.start});
+    return contour;
+}
+
+} // namespace
+
+uint32_t Windows1252ToUnicode(uint8_t code) {
+    if (code >= 0x80 && code <= 0x9F) {
+        uint16_t mapped = kWindows1252High[code - 0x80];
+        return mapped ? mapped : code;
+    }
+    return code;
+}
+
+struct GlyphFaceCache::Face {
+    FT_Face face = nullptr;
+    int32_t cellHeight = 0; // ascent + descent in units of the 1000-high font
+    bool unicode = false;
+    ~Face() {
+        if (face)
+            FT_Done_Face(face);
+    }
+};
+
+GlyphFaceCache::GlyphFaceCache() {
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) == 0)
+        library_ = library;
+}
+
+GlyphFaceCache::~GlyphFaceCache() {
+    faces_.clear();
+    if (library_)
+        FT_Done_FreeType(static_cast<FT_Library>(library_));
+}
+
+std::string GlyphFaceCache::ResolvedFile(const std::string& fontName) {
+    if (!FcInit())
+        return {};
+    FcConfig* config = nullptr; // the current configuration
+    std::string file;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(fontName.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* sorted = FcFontSort(config, pattern, FcTrue, nullptr, &result);
+    if (sorted) {
+        // The best match that has outlines; a bitmap face cannot give glyph shapes.
+        for (int i = 0; i < sorted->nfont && file.empty(); ++i) {
+            FcBool scalable = FcFalse;
+            FcChar8* path = nullptr;
+            if (FcPatternGetBool(sorted->fonts[i], FC_SCALABLE, 0, &scalable) == FcResultMatch &&
+                scalable &&
+                FcPatternGetString(sorted->fonts[i], FC_FILE, 0, &path) == FcResultMatch) {
+                file = reinterpret_cast<const char*>(path);
+            }
+        }
+        FcFontSetDestroy(sorted);
+    }
+    FcPatternDestroy(pattern);
+    return file;
+}
+
+GlyphFaceCache::Face* GlyphFaceCache::FaceFor(const std::string& fontName) {
+    auto found = faces_.find(fontName);
+    if (found != faces_.end())
+        return found->second->face ? found->second.get() : nullptr;
+
+    auto entry = std::make_unique<Face>();
+    Face* face = entry.get();
+    faces_.emplace(fontName, std::move(entry));
+    if (!library_)
+        return nullptr;
+    std::string file = ResolvedFile(fontName);
+    if (file.empty() ||
+        FT_New_Face(static_cast<FT_Library>(library_), file.c_str(), 0, &face->face) != 0) {
+        face->face = nullptr;
+        return nullptr;
+    }
+    FT_Face ft = face->face;
+    if (!FT_IS_SCALABLE(ft)) {
+        FT_Done_Face(ft);
+        face->face = nullptr;
+        return nullptr;
+    }
+    // A font height of 1000 is a cell height: the Windows ascent and descent together.
+    int64_t ascentUnits = ft->ascender;
+    int64_t descentUnits = -ft->descender;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+        os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+        ascentUnits = os2->usWinAscent;
+        descentUnits = os2->usWinDescent;
+    }
+    int64_t cellUnits = ascentUnits + descentUnits;
+    if (cellUnits <= 0)
+        cellUnits = ft->units_per_EM;
+    FT_F26Dot6 charSize =
+        static_cast<FT_F26Dot6>(1000 * 64 * int64_t{ft->units_per_EM} / cellUnits);
+    FT_Set_Char_Size(ft, 0, charSize, 72, 72);
+    double pixelsPerUnit = charSize / 64.0 / ft->units_per_EM;
+    int32_t ascent = static_cast<int32_t>(std::lround(ascentUnits * pixelsPerUnit));
+    int32_t descent = -static_cast<int32_t>(std::lround(descentUnits * pixelsPerUnit));
+    face->cellHeight = ascent + descent;
+    face->unicode = FT_Select_Charmap(ft, FT_ENCODING_UNICODE) == 0;
+    if (!face->unicode)
+        FT_Select_Charmap(ft, FT_ENCODING_MS_SYMBOL);
+    return face;
+}
+
+bool GlyphFaceCache::LoadGlyph(const std::string& fontName, uint8_t code, GlyphOutline& outline) {
+    outline = {};
+    Face* face = FaceFor(fontName);
+    if (!face)
+        return false;
+    FT_Face ft = face->face;
+    FT_UInt index = face->unicode ? FT_Get_Char_Index(ft, Windows1252ToUnicode(code))
+                                  : FT_Get_Char_Index(ft, 0xF000u + code);
+    // A missing character shows the face's default glyph (index 0), as the system does.
+    if (FT_Load_Glyph(ft, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0)
+        return true;
+    FT_GlyphSlot slot = ft->glyph;
+    outline.advance = static_cast<int32_t>((slot->advance.x + 32) >> 6);
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
+        return true;
+    const FT_Outline& source = slot->outline;
+    ContourConverter converter{face->cellHeight};
+    int first = 0;
+    for (int c = 0; c < source.n_contours; ++c) {
+        int last = source.contours[c];
+        if (last >= first)
+            outline.contours.push_back(ConvertContour(source, first, last, converter));
+        first = last + 1;
+    }
+    return true;
+}

@@ -1,0 +1,20 @@
+// The HTML code that embeds a movie, and the page saved next to it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The ten lines of embedding code for a movie file shown at width x height pixels.
+// movieName is the file name without its folder; it is escaped for the attribute values.
+std::vector<std::string> MovieHtmlLines(const std::string& movieName, int width, int height);
+
+// The file name part of a path (everything after the last '/').
+std::string FileNamePart(const std::string& path);
+
+// The page's file name: the movie's full name with the extension of its file name part
+// (from the last dot on) replaced by ".htm"; a dot in a folder name is not an extension.
+std::string HtmlPageName(const std::string& movieFileName);
+
+// Writes lines to fileName, replacing an existing file, each ended by CR LF.
+// Returns false if the file cannot be written completely.
+bool SaveHtmlPage(const std::string& fileName, const std::vector<std::string>& lines);
