@@ -1,0 +1,241 @@
+#include "model/byte_stream.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kChunkSize = 1 << 20;
+
+uint32_t DecodeU32(const uint8_t* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+mode_t CurrentUmask() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+// --- ByteSource ----------------------------------------------------------------------
+
+bool ByteSource::ReadU32(uint32_t& value) {
+    uint8_t bytes[4];
+    if (!Read(bytes, sizeof bytes))
+        return false;
+    value = DecodeU32(bytes);
+    return true;
+}
+
+bool ByteSource::ReadI32(int32_t& value) {
+    uint32_t raw = 0;
+    if (!ReadU32(raw))
+        return false;
+    value = static_cast<int32_t>(raw);
+    return true;
+}
+
+bool MemorySource::Read(void* target, size_t size) {
+    if (size > size_ - position_) {
+        position_ = size_;
+        return false;
+    }
+    std::memcpy(target, data_ + position_, size);
+    position_ += size;
+    return true;
+}
+
+// --- FileSource ----------------------------------------------------------------------
+
+std::unique_ptr<FileSource> FileSource::Open(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileSource>(new FileSource(fd, static_cast<uint64_t>(info.st_size)));
+}
+
+FileSource::FileSource(int fd, uint64_t size) : fd_(fd), remaining_(size) {
+    posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+FileSource::~FileSource() {
+    ::close(fd_);
+}
+
+bool FileSource::Fill() {
+    bufferPosition_ = bufferEnd_ = 0;
+    if (buffer_.empty())
+        buffer_.resize(kChunkSize);
+    while (true) {
+        ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        bufferEnd_ = static_cast<size_t>(got);
+        return true;
+    }
+}
+
+bool FileSource::Read(void* target, size_t size) {
+    if (size > remaining_) {
+        remaining_ = 0;
+        return false;
+    }
+    auto* out = static_cast<uint8_t*>(target);
+    while (size > 0) {
+        size_t buffered = bufferEnd_ - bufferPosition_;
+        if (buffered > 0) {
+            size_t take = std::min(buffered, size);
+            std::memcpy(out, buffer_.data() + bufferPosition_, take);
+            bufferPosition_ += take;
+            out += take;
+            size -= take;
+            remaining_ -= take;
+            continue;
+        }
+        if (size >= kChunkSize) {
+            // Large blocks skip the buffer.
+            ssize_t got = ::read(fd_, out, size);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                remaining_ = 0;
+                return false;
+            }
+            out += got;
+            size -= static_cast<size_t>(got);
+            remaining_ -= static_cast<uint64_t>(got);
+            continue;
+        }
+        if (!Fill()) {
+            remaining_ = 0; // the file shrank while it was read
+            return false;
+        }
+    }
+    return true;
+}
+
+// --- FileWriter ----------------------------------------------------------------------
+
+std::unique_ptr<FileWriter> FileWriter::CreateReplacing(const std::string& path) {
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    std::string target = path;
+    std::error_code error;
+    if (std::filesystem::is_symlink(path, error)) {
+        auto resolved = std::filesystem::weakly_canonical(path, error);
+        if (!error)
+            target = resolved.string();
+    }
+    struct stat existing {};
+    mode_t mode = 0666 & ~CurrentUmask();
+    if (::stat(target.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode))
+            return nullptr;
+        mode = existing.st_mode & 07777;
+    }
+
+    size_t slash = target.find_last_of('/');
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temporary = FolderOf(target) + "/." + name + ".saving-XXXXXX";
+    int fd = mkostemp(temporary.data(), O_CLOEXEC); // created exclusively
+    if (fd < 0)
+        return nullptr;
+    if (fchmod(fd, mode) != 0) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return nullptr;
+    }
+    return std::unique_ptr<FileWriter>(new FileWriter(fd, temporary, target));
+}
+
+FileWriter::FileWriter(int fd, std::string temporaryPath, std::string targetPath)
+    : fd_(fd), temporaryPath_(std::move(temporaryPath)), targetPath_(std::move(targetPath)),
+      buffer_(kChunkSize) {}
+
+FileWriter::~FileWriter() {
+    if (committed_)
+        return;
+    if (fd_ >= 0)
+        ::close(fd_);
+    ::unlink(temporaryPath_.c_str());
+}
+
+void FileWriter::WriteOut(const uint8_t* data, size_t size) {
+    while (size > 0 && error_ == 0) {
+        ssize_t written = ::write(fd_, data, size);
+        if (written < 0) {
+            if (errno != EINTR)
+                error_ = errno;
+            continue;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+}
+
+void FileWriter::Flush() {
+    WriteOut(buffer_.data(), used_);
+    used_ = 0;
+}
+
+void FileWriter::Write(const void* data, size_t size) {
+    if (error_ != 0)
+        return;
+    auto* bytes = static_cast<const uint8_t*>(data);
+    if (used_ + size > buffer_.size())
+        Flush();
+    if (size >= buffer_.size()) {
+        WriteOut(bytes, size);
+        return;
+    }
+    std::memcpy(buffer_.data() + used_, bytes, size);
+    used_ += size;
+}
+
+void FileWriter::WriteU32(uint32_t value) {
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    Write(bytes, sizeof bytes);
+}
+
+int FileWriter::Commit() {
+    Flush();
+    if (error_ == 0 && fsync(fd_) != 0)
+        error_ = errno;
+    if (::close(fd_) != 0 && error_ == 0)
+        error_ = errno;
+    fd_ = -1;
+    if (error_ == 0 && std::rename(temporaryPath_.c_str(), targetPath_.c_str()) != 0)
+        error_ = errno;
+    if (error_ != 0)
+        return error_;
+    committed_ = true;
+    // Make the new directory entry durable too; the data already is.
+    int folder = ::open(FolderOf(targetPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        fsync(folder);
+        ::close(folder);
+    }
+    return 0;
+}

@@ -1,0 +1,85 @@
+// Buffered little-endian reading and writing for the project file. Sources know how many
+// bytes are left, so a reader can check a count against what the file can still hold before
+// it reserves anything.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Copies exactly `size` bytes or returns false (the source is then exhausted).
+    virtual bool Read(void* target, size_t size) = 0;
+    // Bytes not yet read.
+    virtual uint64_t Remaining() const = 0;
+
+    bool ReadU32(uint32_t& value);
+    bool ReadI32(int32_t& value);
+};
+
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool Read(void* target, size_t size) override;
+    uint64_t Remaining() const override { return size_ - position_; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t position_ = 0;
+};
+
+// Reads a regular file in large chunks; large reads go straight into the caller's memory.
+class FileSource final : public ByteSource {
+public:
+    // Null when the path cannot be opened for reading or is not a regular file.
+    static std::unique_ptr<FileSource> Open(const std::string& path);
+    ~FileSource() override;
+    bool Read(void* target, size_t size) override;
+    uint64_t Remaining() const override { return remaining_; }
+
+private:
+    FileSource(int fd, uint64_t size);
+    bool Fill();
+
+    int fd_;
+    uint64_t remaining_; // bytes of the file not yet handed out
+    std::vector<uint8_t> buffer_;
+    size_t bufferPosition_ = 0;
+    size_t bufferEnd_ = 0;
+};
+
+// Writes a new file next to the target and puts it in the target's place only when every
+// byte reached the disk, so a failed save never destroys the previous file.
+class FileWriter {
+public:
+    // Null when the temporary file cannot be created (folder missing or not writable).
+    static std::unique_ptr<FileWriter> CreateReplacing(const std::string& path);
+    ~FileWriter(); // removes the temporary file unless Commit succeeded
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    void Write(const void* data, size_t size);
+    void WriteU32(uint32_t value);
+    void WriteI32(int32_t value) { WriteU32(static_cast<uint32_t>(value)); }
+
+    // Flushes, syncs and renames the file over the target. Returns 0 or the first errno.
+    int Commit();
+
+private:
+    FileWriter(int fd, std::string temporaryPath, std::string targetPath);
+    void Flush();
+    void WriteOut(const uint8_t* data, size_t size);
+
+    int fd_;
+    std::string temporaryPath_;
+    std::string targetPath_;
+    std::vector<uint8_t> buffer_;
+    size_t used_ = 0;
+    int error_ = 0;
+    bool committed_ = false;
+};
