@@ -31,10 +31,10 @@ constexpr uint32_t kSystemColorFlag = 0x80000000u;
 constexpr uint32_t kSystemColorWindowText = 0x80000008u;
 
 struct ObjectState {
-    int32_t Left; // pixels, movie coordinates, origin top left
+    int32_t Left;   // pixels, movie coordinates, origin top left
     int32_t Top;
-    int32_t Right;        // exclusive
-    int32_t Bottom;       // exclusive
+    int32_t Right;  // exclusive
+    int32_t Bottom; // exclusive
     int32_t FontSize;     // pixels
     int32_t Rotation;     // tenths of a degree
     int32_t Time;         // milliseconds from the movie's start
@@ -51,7 +51,9 @@ struct BuildFields {
     FDTDefineText2* TextDefinition;
     uint16_t FontId;
     FDTDefineFont* FontDefinition;
-    int32_t* GlyphAdvances; // one per character of Text; owned by the builder during a build
+    // One per character of Text, from malloc; whatever a build leaves here is freed with the
+    // object (ReleaseObject).
+    int32_t* GlyphAdvances;
     FDTDefineMorphShape* MorphDefinition;
     FDTDefineShape* BitmapShape;
     int32_t JpegWidth;
