@@ -1,0 +1,653 @@
+#include "movie/movie_builder.h"
+
+#include "imaging/pictavo.h"
+#include "movie/glyph_shape.h"
+#include "movie/image_scaling.h"
+#include "movie/outline_geometry.h"
+#include "movie/temp_file.h"
+#include "swf/swf.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kTwipsPerPixel = 20;
+constexpr int32_t kMaxDepth = 65535;
+constexpr int64_t kMaxFrames = 65535;
+// A glyph record counts its entries in 7 bits, and each must be followed by byte
+// alignment; runs of a multiple of 8 entries end on a byte whatever the field widths.
+constexpr size_t kGlyphsPerRecord = 120;
+
+// start + (end - start) x elapsed div duration, with a zero duration meaning "at the end".
+int32_t Interpolate(int32_t start, int32_t end, int64_t elapsed, int64_t duration) {
+    if (duration == 0)
+        return end;
+    return static_cast<int32_t>(start + (int64_t{end} - start) * elapsed / duration);
+}
+
+int32_t Red(int32_t color) {
+    return color & 0xFF;
+}
+int32_t Green(int32_t color) {
+    return (color >> 8) & 0xFF;
+}
+int32_t Blue(int32_t color) {
+    return (color >> 16) & 0xFF;
+}
+int32_t Alpha(int32_t transparency) {
+    return std::clamp((100 - transparency) * 255 / 100, 0, 255);
+}
+
+struct ColorValues {
+    int32_t red, green, blue, alpha;
+};
+ColorValues StateColor(const ObjectState& state) {
+    return {Red(state.Color), Green(state.Color), Blue(state.Color), Alpha(state.Transparency)};
+}
+
+bool IsDrawableText(const AnimObject& object) {
+    return object.Kind == KindText && object.Text && object.Text[0] != '\0';
+}
+
+// Removes a file when it goes out of scope, whatever happens in between.
+struct FileRemover {
+    std::string name;
+    ~FileRemover() {
+        if (!name.empty())
+            std::remove(name.c_str());
+    }
+};
+
+// Releases a picture of the image library when it goes out of scope.
+struct DibHolder {
+    DibImage image{};
+    ~DibHolder() {
+        if (image.memoryHandle)
+            Pictavo().deldib(image);
+    }
+};
+
+// Twice the signed area of a closed polygon; positive when it runs clockwise on screen
+// (y pointing down).
+int64_t TwiceSignedArea(const std::vector<OutlinePoint>& points) {
+    int64_t sum = 0;
+    for (size_t i = 0; i + 1 < points.size(); ++i)
+        sum += int64_t{points[i].x} * points[i + 1].y - int64_t{points[i + 1].x} * points[i].y;
+    return sum;
+}
+
+class MovieBuilder {
+public:
+    MovieBuilder(Project& project, double framesPerSecond, const MovieProgress& progress)
+        : project_(project), framesPerSecond_(framesPerSecond), progress_(progress),
+          width_(project.MovieWidth), height_(project.MovieHeight) {}
+
+    ~MovieBuilder() {
+        // The tag objects die with the collection: no reference may outlive it.
+        for (AnimObject& object : project_.Objects) {
+            std::free(object.Build.GlyphAdvances);
+            object.Build.GlyphAdvances = nullptr;
+            object.Build.TextDefinition = nullptr;
+            object.Build.FontDefinition = nullptr;
+            object.Build.MorphDefinition = nullptr;
+            object.Build.BitmapShape = nullptr;
+        }
+        project_.OutlinePoints.Clear();
+        if (!written_)
+            ResetCharacterIds();
+    }
+
+    MovieBuildResult Run(const std::string& fileName) {
+        if (!(framesPerSecond_ >= kMinFramesPerSecond && framesPerSecond_ <= kMaxFramesPerSecond))
+            return Failure(kMovieBadFrameRateMessage);
+        ResetCharacterIds();
+        for (AnimObject& object : project_.Objects) {
+            std::free(object.Build.GlyphAdvances);
+            object.Build = BuildFields{};
+        }
+        placed_.assign(project_.Objects.Count(), 0);
+
+        // Preparation: the movie's length, and every object running forward in time.
+        int32_t maxTime = 0;
+        for (AnimObject& object : project_.Objects) {
+            maxTime = std::max({maxTime, object.Start.Time, object.End.Time});
+            if (object.End.Time <= object.Start.Time)
+                std::swap(object.Start.Time, object.End.Time);
+        }
+        const double lastFrame = std::trunc(framesPerSecond_ * maxTime * 0.001);
+        if (lastFrame + 1 > kMaxFrames || lastFrame + 2 > kMaxDepth)
+            return Failure(lastFrame + 1 > kMaxFrames ? kMovieTooManyFramesMessage
+                                                      : kMovieTooManyDepthsMessage);
+        lastFrame_ = static_cast<int32_t>(lastFrame);
+
+        movie_.Add(new FCTSetBackgroundColor(new FColor(255, 255, 255)));
+        AddPointerShape();
+
+        for (int32_t k = 0; k <= lastFrame_; ++k) {
+            if (!BuildFrame(k))
+                return Failure(failure_);
+            if (CharacterIdsExhausted())
+                return Failure(kMovieTooManyCharactersMessage);
+            if (progress_)
+                progress_(k + 1, lastFrame_ + 1);
+        }
+
+        if (movie_.ExceedsFormatLimits())
+            return Failure(CharacterIdsExhausted() ? kMovieTooManyCharactersMessage
+                                                   : kMovieExceedsFormatMessage);
+        const int32_t fps = static_cast<int32_t>(std::trunc(framesPerSecond_));
+        if (!movie_.WriteMovie(fileName.c_str(), width_ * kTwipsPerPixel, height_ * kTwipsPerPixel,
+                               static_cast<uint32_t>(fps)))
+            return Failure(kMovieCannotCreateFileMessage);
+        written_ = true;
+        return {};
+    }
+
+private:
+    static MovieBuildResult Failure(const std::string& message) { return {false, message}; }
+
+    bool IsStartingNow(int64_t time) const {
+        return previousFrameTime_ < time && time <= frameTime_;
+    }
+
+    bool NextDepth(int32_t& depth) {
+        if (depthCounter_ >= kMaxDepth) {
+            failure_ = kMovieTooManyDepthsMessage;
+            return false;
+        }
+        depth = ++depthCounter_;
+        return true;
+    }
+
+    void AddPointerShape() {
+        auto* shape =
+            new FDTDefineShape(new FRect(0, 0, width_ * kTwipsPerPixel, height_ * kTwipsPerPixel));
+        pointerShapeId_ = shape->CharacterId();
+        uint32_t fill = shape->AddSolidFill(new FColor(255, 255, 255));
+        uint32_t line = shape->AddLine(20, new FColor(0, 0, 0));
+        shape->CloseStyleArrays();
+        shape->AddRecord(new FShapeRecChange(0, 1, 1, 0, 1, 0, 0, 0, fill, line, nullptr, nullptr));
+        const int32_t arrow[7][2] = {{200, 200},   {-70, 0},  {100, 200}, {-60, 0},
+                                     {-100, -200}, {-70, 50}, {0, -250}};
+        for (const auto& edge : arrow)
+            shape->AddRecord(new FShapeRecEdgeStraight(edge[0], edge[1]));
+        shape->AddRecord(new FShapeRecEnd());
+        movie_.Add(shape);
+    }
+
+    bool BuildFrame(int32_t k) {
+        frameTime_ = static_cast<int64_t>(std::trunc(k * 1000.0 / framesPerSecond_));
+        for (int32_t i = 0; i < project_.Objects.Count(); ++i) {
+            AnimObject& object = project_.Objects[i];
+            if (IsStartingNow(object.Start.Time)) {
+                if (!DefineObject(i))
+                    return false;
+                // A zero duration has nothing to animate: the End state shows at once.
+                if (placed_[i] && object.End.Time == object.Start.Time)
+                    UpdateObject(i);
+            } else if (object.End.Time <= frameTime_ && object.Build.Finished == 1) {
+                if (placed_[i] && object.RemoveWhenFinished)
+                    movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(object.Build.Depth)));
+            } else if (object.Start.Time <= frameTime_ &&
+                       (object.End.Time >= frameTime_ || object.Build.Finished == 0)) {
+                if (placed_[i])
+                    UpdateObject(i);
+            }
+        }
+
+        if (pointerDepth_ > 0)
+            movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(pointerDepth_)));
+        if (!NextDepth(pointerDepth_))
+            return false;
+        for (const PointerSample& sample : project_.PointerTrack) {
+            if (IsStartingNow(sample.Time)) {
+                pointerX_ = sample.X;
+                pointerY_ = sample.Y;
+            }
+        }
+        movie_.Add(new FCTPlaceObject2(
+            0, 0, 1, 0, static_cast<uint16_t>(pointerDepth_), pointerShapeId_,
+            new FMatrix(0, 0, 0, 0, 0, 0, pointerX_ * kTwipsPerPixel, pointerY_ * kTwipsPerPixel),
+            nullptr, 0, nullptr, 0));
+        previousFrameTime_ = frameTime_;
+        movie_.Add(new FCTShowFrame());
+        return true;
+    }
+
+    bool DefineObject(int32_t index) {
+        AnimObject& object = project_.Objects[index];
+        object.Build.Finished = 0;
+        switch (object.Kind) {
+        case KindText:
+            return IsDrawableText(object) ? DefineText(index) : true;
+        case KindVector:
+            return DefineVector(index);
+        case KindPicture:
+            return DefinePicture(index);
+        default:
+            return true; // buttons are not drawn
+        }
+    }
+
+    void UpdateObject(int32_t index) {
+        AnimObject& object = project_.Objects[index];
+        const int64_t duration = int64_t{object.End.Time} - object.Start.Time;
+        int64_t elapsed = frameTime_ - object.Start.Time;
+        if (elapsed >= duration) {
+            elapsed = duration;
+            object.Build.Finished = 1;
+        }
+        switch (object.Kind) {
+        case KindText:
+            UpdateText(object, elapsed, duration);
+            break;
+        case KindVector: {
+            const int64_t ratio = duration == 0 ? 65535 : elapsed * 65535 / duration;
+            movie_.Add(new FCTPlaceObject2(0, 1, 0, 1, static_cast<uint16_t>(object.Build.Depth), 0,
+                                           nullptr, nullptr, static_cast<uint16_t>(ratio), nullptr,
+                                           0));
+            break;
+        }
+        case KindPicture:
+            UpdatePicture(object, elapsed, duration);
+            break;
+        default:
+            break;
+        }
+    }
+
+    // ---- Text ---------------------------------------------------------------------------
+
+    int32_t TextWidth(const AnimObject& object, int32_t size) const {
+        int64_t width = 0;
+        const size_t length = std::strlen(object.Text);
+        for (size_t i = 0; i < length; ++i)
+            width += int64_t{object.Build.GlyphAdvances[i]} * size / 1000;
+        return static_cast<int32_t>(width);
+    }
+
+    FDTDefineText2* MakeTextDefinition(const AnimObject& object, int32_t size, int32_t half,
+                                       const ColorValues& color) {
+        const size_t length = std::strlen(object.Text);
+        auto* text = new FDTDefineText2(
+            new FRect(-width_ * kTwipsPerPixel, -height_ * kTwipsPerPixel, width_ * kTwipsPerPixel,
+                      height_ * kTwipsPerPixel),
+            new FMatrix(0, 0, 0, 0, 0, 0, -half, -(size / 2)), static_cast<int32_t>(length));
+        // Each run of glyphs is one text record: a style change (font, colour, height),
+        // then its glyphs. Later runs continue where the previous one ended.
+        for (size_t first = 0; first < length; first += kGlyphsPerRecord) {
+            text->AddRecord(new FTextChangeRecord(
+                1, 1, 0, 0, object.Build.FontId, static_cast<uint16_t>(size),
+                new FColor(color.red, color.green, color.blue, color.alpha), 0, 0));
+            auto* glyphs = new FTextGlyphRecord();
+            const size_t last = std::min(length, first + kGlyphsPerRecord);
+            for (size_t i = first; i < last; ++i) {
+                glyphs->AddEntry(
+                    static_cast<uint16_t>(i),
+                    static_cast<uint16_t>(int64_t{object.Build.GlyphAdvances[i]} * size / 1000));
+            }
+            text->AddRecord(glyphs);
+        }
+        return text;
+    }
+
+    void PlaceText(AnimObject& object, uint16_t move, int32_t rotation, int32_t left, int32_t top,
+                   int32_t size, int32_t half) {
+        RotationTermsResult terms = RotationTerms(rotation);
+        movie_.Add(new FCTPlaceObject2(0, 0, 1, move, static_cast<uint16_t>(object.Build.Depth),
+                                       static_cast<uint16_t>(object.Build.PlacedCharacterId),
+                                       new FMatrix(1, terms.C, terms.C, 1, terms.S, -terms.S,
+                                                   left * kTwipsPerPixel + half,
+                                                   top * kTwipsPerPixel + size / 2),
+                                       nullptr, 0, nullptr, 0));
+    }
+
+    bool DefineText(int32_t index) {
+        AnimObject& object = project_.Objects[index];
+        const size_t length = std::strlen(object.Text);
+        const char* fontName = object.FontName ? object.FontName : kDefaultFontName;
+
+        auto* font = new FDTDefineFont();
+        object.Build.FontDefinition = font;
+        object.Build.FontId = font->CharacterId();
+        object.Build.GlyphAdvances = static_cast<int32_t*>(std::calloc(length, sizeof(int32_t)));
+        if (!object.Build.GlyphAdvances) {
+            delete font;
+            throw std::bad_alloc();
+        }
+        for (size_t i = 0; i < length; ++i) {
+            auto* glyph = new FShape();
+            object.Build.GlyphAdvances[i] =
+                BuildGlyphShape(*glyph, static_cast<uint8_t>(object.Text[i]), fontName, faces_);
+            font->AddGlyphShape(glyph);
+        }
+        movie_.Add(font);
+
+        auto* info = new FDTDefineFontInfo("Arial", object.Build.FontId, 1, 0, 0);
+        for (size_t i = 0; i < length; ++i) {
+            // The 8-bit code, sign-extended as the character type of the system does.
+            info->AddCharCode(static_cast<uint16_t>(
+                static_cast<int16_t>(static_cast<signed char>(object.Text[i]))));
+        }
+        movie_.Add(info);
+
+        const int32_t size = object.Start.FontSize * kTwipsPerPixel;
+        const int32_t half = TextWidth(object, size) / 2;
+        FDTDefineText2* text = MakeTextDefinition(object, size, half, StateColor(object.Start));
+        object.Build.TextDefinition = text;
+        object.Build.PlacedCharacterId = text->CharacterId();
+        movie_.Add(text);
+        if (!NextDepth(object.Build.Depth))
+            return false;
+        placed_[index] = 1;
+        PlaceText(object, 0, object.Start.Rotation, object.Start.Left, object.Start.Top, size,
+                  half);
+        return true;
+    }
+
+    void UpdateText(AnimObject& object, int64_t elapsed, int64_t duration) {
+        const ObjectState& s = object.Start;
+        const ObjectState& e = object.End;
+        movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(object.Build.Depth)));
+        const int32_t rotation = Interpolate(s.Rotation, e.Rotation, elapsed, duration);
+        const int32_t fontSize = Interpolate(s.FontSize, e.FontSize, elapsed, duration);
+        const int32_t left = Interpolate(s.Left, e.Left, elapsed, duration);
+        const int32_t top = Interpolate(s.Top, e.Top, elapsed, duration);
+        const int32_t transparency = Interpolate(s.Transparency, e.Transparency, elapsed, duration);
+        ColorValues color{Interpolate(Red(s.Color), Red(e.Color), elapsed, duration),
+                          Interpolate(Green(s.Color), Green(e.Color), elapsed, duration),
+                          Interpolate(Blue(s.Color), Blue(e.Color), elapsed, duration),
+                          Alpha(transparency)};
+        const int32_t size = fontSize * kTwipsPerPixel;
+        const int32_t half = TextWidth(object, size) / 2;
+        FDTDefineText2* text = MakeTextDefinition(object, size, half, color);
+        object.Build.TextDefinition = text;
+        object.Build.PlacedCharacterId = text->CharacterId();
+        movie_.Add(text);
+        PlaceText(object, 0, rotation, left, top, size, half);
+    }
+
+    // ---- Vector -------------------------------------------------------------------------
+
+    // The pen path of one state's outline, through the Project's scratch list.
+    std::vector<OutlinePoint> StateOutline(const AnimObject& object, const ObjectState& state,
+                                           int64_t& orientation) {
+        Project& p = project_;
+        const int32_t hw = ((state.Right - state.Left) / 2) * kTwipsPerPixel;
+        const int32_t hh = ((state.Bottom - state.Top) / 2) * kTwipsPerPixel;
+        if (object.Shape == ShapeRectangle)
+            AddRectangleOutline(p, hw, hh);
+        else
+            AddEllipseOutline(p, EllipseParameters(state.Right - state.Left,
+                                                   state.Bottom - state.Top, kTwipsPerPixel));
+        RotationTermsResult terms = RotationTerms(state.Rotation);
+        RotateOutline(p, terms.C, terms.S);
+        std::vector<OutlinePoint> centred(p.OutlinePoints.begin(), p.OutlinePoints.end());
+        orientation = TwiceSignedArea(centred);
+        PlaceOutline(p, state.Left * kTwipsPerPixel + hw, state.Top * kTwipsPerPixel + hh);
+        std::vector<OutlinePoint> path(p.OutlinePoints.begin(), p.OutlinePoints.end());
+        p.OutlinePoints.Clear();
+        return path;
+    }
+
+    bool DefineVector(int32_t index) {
+        AnimObject& object = project_.Objects[index];
+        const int32_t w = width_ * kTwipsPerPixel;
+        const int32_t h = height_ * kTwipsPerPixel;
+        auto* morph = new FDTDefineMorphShape(new FRect(0, 0, w, h), new FRect(0, 0, w, h));
+        object.Build.MorphDefinition = morph;
+        const ColorValues from = StateColor(object.Start);
+        const ColorValues to = StateColor(object.End);
+        const uint32_t fill = morph->AddFill(
+            new FMorphFillStyleSolid(new FColor(from.red, from.green, from.blue, from.alpha),
+                                     new FColor(to.red, to.green, to.blue, to.alpha)));
+        morph->CloseStyleArrays();
+
+        if (object.Shape == ShapeRectangle || object.Shape == ShapeEllipse) {
+            const bool curved = object.Shape == ShapeEllipse;
+            int64_t startOrientation = 0;
+            int64_t endOrientation = 0;
+            auto startPath = StateOutline(object, object.Start, startOrientation);
+            auto endPath = StateOutline(object, object.End, endOrientation);
+            // Fill one side only: both sides with the same fill cancel out in players.
+            // Clockwise outlines enclose their inside on the right (fill style 1), inside-out
+            // boxes run the other way; the end shape's indexes take no bits, so the start
+            // decides, or the end when the start has no area.
+            const int64_t orientation = startOrientation != 0 ? startOrientation : endOrientation;
+            const bool insideOnRight = orientation >= 0;
+            EmitOutline(*morph, true, startPath, curved, fill, insideOnRight);
+            EmitOutline(*morph, false, endPath, curved, fill, insideOnRight);
+        } else {
+            morph->AddStartRecord(new FShapeRecEnd());
+            morph->AddEndRecord(new FShapeRecEnd());
+        }
+        movie_.Add(morph);
+        if (!NextDepth(object.Build.Depth))
+            return false;
+        object.Build.PlacedCharacterId = morph->CharacterId();
+        placed_[index] = 1;
+        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(object.Build.Depth),
+                                       static_cast<uint16_t>(object.Build.PlacedCharacterId),
+                                       nullptr, nullptr, 0, nullptr, 0));
+        return true;
+    }
+
+    static void EmitOutline(FDTDefineMorphShape& morph, bool startEdges,
+                            const std::vector<OutlinePoint>& path, bool curved, uint32_t fill,
+                            bool insideOnRight) {
+        auto add = [&](FShapeRec* record) {
+            if (startEdges)
+                morph.AddStartRecord(record);
+            else
+                morph.AddEndRecord(record);
+        };
+        if (path.empty()) {
+            add(new FShapeRecEnd());
+            return;
+        }
+        const uint32_t fill0 = insideOnRight ? 0 : fill;
+        const uint32_t fill1 = insideOnRight ? fill : 0;
+        add(new FShapeRecChange(0, 0, 1, 1, 1, path[0].x, path[0].y, fill0, fill1, 0, nullptr,
+                                nullptr));
+        if (curved) {
+            for (size_t i = 1; i + 1 < path.size(); i += 2)
+                add(new FShapeRecEdgeCurved(path[i].x, path[i].y, path[i + 1].x, path[i + 1].y));
+        } else {
+            for (size_t i = 1; i < path.size(); ++i)
+                add(new FShapeRecEdgeStraight(path[i].x, path[i].y));
+        }
+        add(new FShapeRecEnd());
+    }
+
+    // ---- Picture ------------------------------------------------------------------------
+
+    // The JPEG bytes of a picture, encoded by the image library through a temporary file.
+    // Empty when the file cannot be written or read back as a JPEG.
+    struct JpegBlock {
+        std::unique_ptr<uint8_t[]> data;
+        size_t size = 0;
+    };
+    static JpegBlock EncodeJpeg(const DibImage& image) {
+        FileRemover temporary{MakeTempFileName("tempjpg", ".jpg")};
+        if (temporary.name.empty())
+            return {};
+        Pictavo().SaveDib(image, temporary.name.c_str(), kDibFormatJpeg, nullptr);
+        std::FILE* file = std::fopen(temporary.name.c_str(), "rb");
+        if (!file)
+            return {};
+        JpegBlock block;
+        if (std::fseek(file, 0, SEEK_END) == 0) {
+            long length = std::ftell(file);
+            if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+                block.size = static_cast<size_t>(length);
+                block.data = std::make_unique_for_overwrite<uint8_t[]>(block.size);
+                if (std::fread(block.data.get(), 1, block.size, file) != block.size)
+                    block = {};
+            }
+        }
+        std::fclose(file);
+        if (block.size < 4 || block.data[0] != 0xFF || block.data[1] != 0xD8)
+            return {};
+        return block;
+    }
+
+    FMatrix* PictureMatrix(int32_t rotation, int32_t left, int32_t top, int32_t boxWidth,
+                           int32_t boxHeight, int32_t pictureWidth, int32_t pictureHeight) {
+        const double radians = RotationTerms(rotation).radians;
+        const auto scale =
+            static_cast<int32_t>(std::trunc(std::cos(radians) * 65536.0 * boxWidth / pictureWidth));
+        const auto skew = static_cast<int32_t>(
+            std::trunc(std::sin(radians) * 65536.0 * boxHeight / pictureHeight));
+        return new FMatrix(1, scale, scale, 1, skew, -skew,
+                           left * kTwipsPerPixel + boxWidth * (kTwipsPerPixel / 2),
+                           top * kTwipsPerPixel + boxHeight * (kTwipsPerPixel / 2));
+    }
+
+    bool DefinePicture(int32_t index) {
+        AnimObject& object = project_.Objects[index];
+        int32_t pw = DibWidth(object.Image);
+        int32_t ph = DibHeight(object.Image);
+        // A picture without pixels (only a damaged file holds one) cannot be shown.
+        if (pw <= 0 || ph <= 0 || !object.Image.pixels)
+            return true;
+
+        const ObjectState& s = object.Start;
+        const ObjectState& e = object.End;
+        int32_t bw = s.Right - s.Left;
+        int32_t bh = s.Bottom - s.Top;
+        if (bw == 0)
+            bw = 1;
+        if (bh == 0)
+            bh = 1;
+        FitBox(pw, ph, bw, bh);
+        int32_t endWidth = e.Right - e.Left;
+        int32_t endHeight = e.Bottom - e.Top;
+        FitBox(pw, ph, endWidth, endHeight);
+        if (endWidth > bw || endHeight > bh) {
+            bw = endWidth;
+            bh = endHeight;
+        }
+
+        // Never enlarged; shrunk at most to the larger of the two fitted boxes.
+        JpegBlock jpeg;
+        {
+            DibHolder scaled;
+            if (pw > bw || ph > bh) {
+                scaled.image = ScaleImageNearest(object.Image, bw, bh);
+                if (scaled.image.pixels) {
+                    pw = bw;
+                    ph = bh;
+                }
+            }
+            jpeg = EncodeJpeg(scaled.image.pixels ? scaled.image : object.Image);
+        }
+        object.Build.JpegWidth = pw;
+        object.Build.JpegHeight = ph;
+        if (!jpeg.data)
+            return true; // skipped entirely: no tags now, no updates or removals later
+
+        jpegBlocks_.push_back(std::move(jpeg.data));
+        auto* bits =
+            new FDTDefineBitsJPEG2(jpegBlocks_.back().get(), static_cast<uint32_t>(jpeg.size));
+        const uint16_t bitsId = bits->CharacterId();
+        movie_.Add(bits);
+
+        bw = s.Right - s.Left;
+        bh = s.Bottom - s.Top;
+        FitBox(pw, ph, bw, bh);
+        // The bounds divide by the fitted box; an empty box counts as one pixel there.
+        const int64_t boundsWidth = bw != 0 ? bw : 1;
+        const int64_t boundsHeight = bh != 0 ? bh : 1;
+        auto* shape = new FDTDefineShape(
+            new FRect(-pw * kTwipsPerPixel, -ph * kTwipsPerPixel,
+                      static_cast<int32_t>(int64_t{width_} * pw * kTwipsPerPixel / boundsWidth),
+                      static_cast<int32_t>(int64_t{height_} * ph * kTwipsPerPixel / boundsHeight)));
+        object.Build.BitmapShape = shape;
+        shape->AddFill(
+            new FFillStyleBitmap(0, 0xFFFF, new FMatrix(1, 0xA0000, 0xA0000, 0, 0, 0, 0, 0)));
+        const uint32_t pictureFill = shape->AddFill(new FFillStyleBitmap(
+            0, bitsId, new FMatrix(1, 0x140000, 0x140000, 0, 0, 0, -pw * 10, -ph * 10)));
+        shape->CloseStyleArrays();
+        shape->AddRecord(new FShapeRecChange(0, 1, 1, 0, 1, (pw / 2) * kTwipsPerPixel,
+                                             (ph / 2) * kTwipsPerPixel, 0, pictureFill, 0, nullptr,
+                                             nullptr));
+        shape->AddRecord(new FShapeRecEdgeStraight(-pw * kTwipsPerPixel, 0));
+        shape->AddRecord(new FShapeRecEdgeStraight(0, -ph * kTwipsPerPixel));
+        shape->AddRecord(new FShapeRecEdgeStraight(pw * kTwipsPerPixel, 0));
+        shape->AddRecord(new FShapeRecEdgeStraight(0, ph * kTwipsPerPixel));
+        shape->AddRecord(new FShapeRecEnd());
+        movie_.Add(shape);
+
+        if (!NextDepth(object.Build.Depth))
+            return false;
+        object.Build.PlacedCharacterId = shape->CharacterId();
+        placed_[index] = 1;
+        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(object.Build.Depth),
+                                       static_cast<uint16_t>(object.Build.PlacedCharacterId),
+                                       PictureMatrix(s.Rotation, s.Left, s.Top, bw, bh, pw, ph),
+                                       nullptr, 0, nullptr, 0));
+        return true;
+    }
+
+    void UpdatePicture(AnimObject& object, int64_t elapsed, int64_t duration) {
+        const ObjectState& s = object.Start;
+        const ObjectState& e = object.End;
+        const int32_t pw = object.Build.JpegWidth;
+        const int32_t ph = object.Build.JpegHeight;
+        int32_t bw0 = s.Right - s.Left, bh0 = s.Bottom - s.Top;
+        int32_t bw1 = e.Right - e.Left, bh1 = e.Bottom - e.Top;
+        FitBox(pw, ph, bw0, bh0);
+        FitBox(pw, ph, bw1, bh1);
+        const int32_t bw = Interpolate(bw0, bw1, elapsed, duration);
+        const int32_t bh = Interpolate(bh0, bh1, elapsed, duration);
+        const int32_t rotation = Interpolate(s.Rotation, e.Rotation, elapsed, duration);
+        const int32_t left = Interpolate(s.Left, e.Left, elapsed, duration);
+        const int32_t top = Interpolate(s.Top, e.Top, elapsed, duration);
+        movie_.Add(new FCTPlaceObject2(0, 0, 0, 1, static_cast<uint16_t>(object.Build.Depth), 0,
+                                       PictureMatrix(rotation, left, top, bw, bh, pw, ph), nullptr,
+                                       0, nullptr, 0));
+    }
+
+    Project& project_;
+    const double framesPerSecond_;
+    const MovieProgress& progress_;
+    const int32_t width_;
+    const int32_t height_;
+
+    FObjCollection movie_;
+    GlyphFaceCache faces_;
+    // JPEG blocks are referenced, not copied, by their tags until the movie is written.
+    std::vector<std::unique_ptr<uint8_t[]>> jpegBlocks_;
+    std::vector<uint8_t> placed_; // per object: it has a character on the display list
+    std::string failure_;
+    bool written_ = false;
+
+    int32_t lastFrame_ = 0;
+    int32_t depthCounter_ = 1;
+    uint16_t pointerShapeId_ = 0;
+    int32_t pointerDepth_ = 0; // 0: no pointer placed yet
+    int32_t pointerX_ = 0;
+    int32_t pointerY_ = 0;
+    int64_t previousFrameTime_ = -1;
+    int64_t frameTime_ = 0;
+};
+
+} // namespace
+
+void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int32_t& boxHeight) {
+    if (int64_t{pictureHeight} * boxWidth / pictureWidth > boxHeight)
+        boxWidth = static_cast<int32_t>(int64_t{pictureWidth} * boxHeight / pictureHeight);
+    else
+        boxHeight = static_cast<int32_t>(int64_t{pictureHeight} * boxWidth / pictureWidth);
+}
+
+MovieBuildResult BuildMovie(Project& project, const std::string& fileName, double framesPerSecond,
+                            const MovieProgress& progress) {
+    MovieBuilder builder(project, framesPerSecond, progress);
+    return builder.Run(fileName);
+}

@@ -1,0 +1,309 @@
+#include "movie_fixture.h"
+
+#include <vector>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class MovieBuilderTest : public MovieFixture {};
+
+TEST_F(MovieBuilderTest, EmptyProjectIsOneFrameWithThePointer) {
+    SwfFile file = BuildAndRead(5);
+    EXPECT_EQ(TagNames(file), (Names{"Background", "Shape#1", "Place d2 c1", "Show"}));
+    EXPECT_EQ(file.frameCount, 1);
+    EXPECT_EQ(file.frameRate, 5);
+    SwfPlacement pointer = ReadPlacement(file.tags[2]);
+    EXPECT_EQ(pointer.matrix.tx, 0);
+    EXPECT_EQ(pointer.matrix.ty, 0);
+    EXPECT_FALSE(pointer.matrix.hasScale);
+}
+
+TEST_F(MovieBuilderTest, TextIsRemadeInEveryFrameOfItsAnimation) {
+    AnimObject* hi = AddText("Hi", 0, 400);
+    hi->End.Left = 50;
+    SwfFile file = BuildAndRead(5);
+    EXPECT_EQ(TagNames(file),
+              (Names{"Background", "Shape#1",
+                     // frame 0
+                     "Font#2", "FontInfo@2", "Text#4", "Place d2 c4", "Place d3 c1", "Show",
+                     // frame 1 (200 ms)
+                     "Remove d2", "Text#5", "Place d2 c5", "Remove d3", "Place d4 c1", "Show",
+                     // frame 2 (400 ms): the End state, finished
+                     "Remove d2", "Text#6", "Place d2 c6", "Remove d4", "Place d5 c1", "Show"}));
+    EXPECT_EQ(hi->Build.Finished, 1);
+    EXPECT_EQ(hi->Build.GlyphAdvances, nullptr) << "advances are freed after the build";
+
+    // Placement: rotation 0 gives scale 1.0 and skew 0; translation is the box corner
+    // plus half the text width and half the size.
+    SwfPlacement first = ReadPlacement(file.tags[5]);
+    EXPECT_TRUE(first.matrix.hasScale);
+    EXPECT_EQ(first.matrix.scaleX, 65536);
+    EXPECT_EQ(first.matrix.skew0, 0);
+    EXPECT_EQ(first.matrix.ty, 10 * 20 + 24 * 20 / 2);
+    SwfPlacement last = ReadPlacement(file.tags[16]);
+    EXPECT_EQ(last.matrix.tx - first.matrix.tx, 40 * 20) << "Left moved 10 -> 50";
+}
+
+TEST_F(MovieBuilderTest, RepeatedLettersKeepOneGlyphPerPosition) {
+    AddText("AAA", 0, 0);
+    SwfFile file = BuildAndRead(5);
+    const SwfTag& font = file.tags[2];
+    ASSERT_EQ(font.code, 10);
+    BitReader reader(font.body, 2);
+    EXPECT_EQ(reader.U16(), 6u) << "three glyphs: an offset table of 6 bytes";
+    const SwfTag& info = file.tags[3];
+    ASSERT_EQ(info.code, 13);
+    EXPECT_EQ(std::string(info.body.begin() + 3, info.body.begin() + 8), "Arial");
+    EXPECT_EQ(info.body[8], 0x10);
+    EXPECT_EQ(std::vector<uint8_t>(info.body.begin() + 9, info.body.end()),
+              (std::vector<uint8_t>{65, 65, 65}));
+}
+
+TEST_F(MovieBuilderTest, VectorObjectMorphsFromZeroToThousandMilliseconds) {
+    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 20, 20, 0), Box(50, 50, 90, 90, 1000));
+    box->RemoveWhenFinished = true;
+    SwfFile alone = BuildAndRead(5);
+    EXPECT_EQ(alone.frameCount, 6);
+    Names names = TagNames(alone);
+    EXPECT_EQ(Names(names.begin() + 2, names.begin() + 6),
+              (Names{"Morph#2", "Place d2 c2", "Place d3 c1", "Show"}));
+    Names moves;
+    for (const auto& name : names)
+        if (name.rfind("Move", 0) == 0)
+            moves.push_back(name);
+    EXPECT_EQ(moves, (Names{"Move d2 r13107", "Move d2 r26214", "Move d2 r39321", "Move d2 r52428",
+                            "Move d2 r65535"}));
+    EXPECT_EQ(box->Build.Finished, 1);
+
+    // A later object makes the movie longer: the finished box is removed in every frame.
+    AddVector(ShapeEllipse, Box(0, 0, 10, 10, 1400), Box(0, 0, 10, 10, 1400));
+    SwfFile longer = BuildAndRead(5, "longer.swf");
+    EXPECT_EQ(longer.frameCount, 8);
+    int removals = 0;
+    for (const auto& name : TagNames(longer))
+        removals += name == "Remove d2";
+    EXPECT_EQ(removals, 2) << "frames 6 and 7";
+}
+
+TEST_F(MovieBuilderTest, ExchangedTimesRunForward) {
+    AnimObject* object = AddVector(ShapeRectangle, Box(0, 0, 20, 20, 1500), Box(0, 0, 20, 20, 500));
+    SwfFile file = BuildAndRead(5);
+    EXPECT_EQ(object->Start.Time, 500);
+    EXPECT_EQ(object->End.Time, 1500);
+    // 500 ms falls into frame 3 (400 < 500 <= 600).
+    Names names = TagNames(file);
+    int shows = 0;
+    for (const auto& name : names) {
+        if (name == "Show")
+            ++shows;
+        if (name.rfind("Morph", 0) == 0) {
+            EXPECT_EQ(shows, 3);
+        }
+    }
+    EXPECT_EQ(file.frameCount, 8); // LastFrame = trunc(5 x 1500 x 0.001) = 7
+}
+
+TEST_F(MovieBuilderTest, StartTimeOnAFrameTimeBelongsToThatFrame) {
+    AddVector(ShapeRectangle, Box(0, 0, 20, 20, 400), Box(0, 0, 20, 20, 600));
+    SwfFile file = BuildAndRead(5);
+    int shows = 0;
+    for (const auto& name : TagNames(file)) {
+        if (name == "Show")
+            ++shows;
+        if (name.rfind("Morph", 0) == 0) {
+            EXPECT_EQ(shows, 2);
+        }
+    }
+}
+
+TEST_F(MovieBuilderTest, ZeroDurationShowsTheEndStateAtOnce) {
+    AnimObject* text = AddText("x", 200, 200);
+    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 20, 20, 200), Box(5, 5, 30, 30, 200));
+    AnimObject* picture = AddPicture(8, 8, Box(0, 0, 8, 8, 200), Box(0, 0, 16, 16, 200));
+    SwfFile file = BuildAndRead(5);
+    EXPECT_EQ(text->Build.Finished, 1);
+    EXPECT_EQ(box->Build.Finished, 1);
+    EXPECT_EQ(picture->Build.Finished, 1);
+    Names names = TagNames(file);
+    // Frame 1 defines all three and moves each to its End state before the frame shows.
+    Names frame1(std::find(names.begin(), names.end(), "Show") + 1, names.end());
+    frame1.resize(std::find(frame1.begin(), frame1.end(), "Show") - frame1.begin());
+    EXPECT_EQ(frame1, (Names{"Font#2", "FontInfo@2", "Text#4", "Place d3 c4", "Remove d3", "Text#5",
+                             "Place d3 c5", "Morph#6", "Place d4 c6", "Move d4 r65535", "Jpeg#7",
+                             "Shape#8", "Place d5 c8", "Move d5", "Remove d2", "Place d6 c1"}));
+}
+
+TEST_F(MovieBuilderTest, PictureIsEncodedAtItsLargestFittedSize) {
+    AnimObject* picture = AddPicture(400, 300, Box(0, 0, 100, 100, 0), Box(0, 0, 200, 200, 1000));
+    SwfFile file = BuildAndRead(5);
+    EXPECT_EQ(picture->Build.JpegWidth, 200);
+    EXPECT_EQ(picture->Build.JpegHeight, 150);
+    ASSERT_EQ(file.tags[2].code, 21);
+    // The JPEG's own frame header holds the encoded size.
+    const auto& jpeg = file.tags[2].body;
+    size_t sof = 0;
+    for (size_t i = 6; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            sof = i;
+            break;
+        }
+    ASSERT_NE(sof, 0u);
+    EXPECT_EQ(jpeg[sof + 5] << 8 | jpeg[sof + 6], 150);
+    EXPECT_EQ(jpeg[sof + 7] << 8 | jpeg[sof + 8], 200);
+
+    SwfPlacement place = ReadPlacement(file.tags[4]);
+    ASSERT_EQ(file.tags[4].code, 26);
+    EXPECT_EQ(place.matrix.scaleX, 32768); // the 100 x 75 start box of a 200 x 150 JPEG
+    EXPECT_EQ(place.matrix.tx, 100 * 10);
+    EXPECT_EQ(place.matrix.ty, 75 * 10);
+}
+
+TEST_F(MovieBuilderTest, PicturesWithoutPixelsOrWithEmptyStartBoxes) {
+    // A picture without pixels is skipped entirely: no definition, update or removal.
+    AnimObject* empty = AddPictureObject(project_, DibImage{});
+    empty->Start = Box(0, 0, 10, 10, 0);
+    empty->End = Box(0, 0, 10, 10, 400);
+    empty->RemoveWhenFinished = true;
+    // A start box of zero width is fitted as one pixel wide and does not divide by zero.
+    AnimObject* thin = AddPicture(40, 20, Box(5, 5, 5, 25, 0), Box(5, 5, 45, 25, 400));
+    SwfFile file = BuildAndRead(5);
+    EXPECT_EQ(TagNames(file), (Names{"Background", "Shape#1", "Jpeg#2", "Shape#3", "Place d2 c3",
+                                     "Place d3 c1", "Show", "Move d2", "Remove d3", "Place d4 c1",
+                                     "Show", "Move d2", "Remove d4", "Place d5 c1", "Show"}));
+    EXPECT_EQ(thin->Build.JpegWidth, 40);
+}
+
+TEST_F(MovieBuilderTest, PointerFollowsTheLastSampleOfEachFrame) {
+    const PointerSample samples[] = {{10, 20, 0}, {30, 40, 100}, {50, 60, 150}, {70, 80, 700}};
+    for (const auto& sample : samples)
+        *project_.PointerTrack.Add() = sample;
+    AddVector(ShapeRectangle, Box(0, 0, 1, 1, 0), Box(0, 0, 1, 1, 800));
+    SwfFile file = BuildAndRead(5);
+    std::vector<std::pair<int32_t, int32_t>> positions;
+    for (const SwfTag& tag : file.tags) {
+        if (tag.code != 26)
+            continue;
+        SwfPlacement p = ReadPlacement(tag);
+        if (p.hasCharacter && p.character == 1)
+            positions.emplace_back(p.matrix.tx / 20, p.matrix.ty / 20);
+    }
+    EXPECT_EQ(positions, (std::vector<std::pair<int32_t, int32_t>>{
+                             {10, 20}, {50, 60}, {50, 60}, {50, 60}, {70, 80}}));
+}
+
+TEST_F(MovieBuilderTest, RectangleDropsTheOddPixelAndFillsOneSide) {
+    AddVector(ShapeRectangle, Box(10, 10, 51, 31, 0), Box(10, 10, 51, 31, 0));
+    // An inside-out box (right of left, below of top exchanged) runs the other way round.
+    AddVector(ShapeRectangle, Box(51, 10, 10, 31, 0), Box(51, 10, 10, 31, 0));
+    SwfFile file = BuildAndRead(5);
+    ASSERT_EQ(file.tags[2].code, 46);
+    SwfMorph morph = ReadMorph(file.tags[2]);
+    ASSERT_EQ(morph.start.size(), 6u);
+    EXPECT_EQ(morph.start[0].kind, 'C');
+    EXPECT_EQ(morph.start[0].x, 200);
+    EXPECT_EQ(morph.start[0].y, 200);
+    EXPECT_TRUE(morph.start[0].hasFill0);
+    EXPECT_TRUE(morph.start[0].hasFill1);
+    EXPECT_EQ(morph.start[0].fill0, 0u);
+    EXPECT_EQ(morph.start[0].fill1, 1u);
+    const std::pair<int32_t, int32_t> edges[] = {{800, 0}, {0, 400}, {-800, 0}, {0, -400}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(morph.start[i + 1].kind, 'S');
+        EXPECT_EQ(std::make_pair(morph.start[i + 1].x, morph.start[i + 1].y), edges[i]);
+    }
+    EXPECT_EQ(morph.end.size(), 6u);
+
+    ASSERT_EQ(file.tags[5].code, 46);
+    SwfMorph insideOut = ReadMorph(file.tags[5]);
+    EXPECT_EQ(insideOut.start[0].fill0, 1u);
+    EXPECT_EQ(insideOut.start[0].fill1, 0u);
+}
+
+TEST_F(MovieBuilderTest, EllipseIsEightQuadraticEdges) {
+    AddVector(ShapeEllipse, Box(0, 0, 100, 60, 0), Box(0, 0, 100, 60, 0));
+    SwfFile file = BuildAndRead(5);
+    SwfMorph morph = ReadMorph(file.tags[2]);
+    ASSERT_EQ(morph.start.size(), 10u);
+    EXPECT_EQ(morph.start[0].x, 707 + 1000);
+    EXPECT_EQ(morph.start[0].y, 424 + 600);
+    for (int i = 1; i <= 8; ++i)
+        EXPECT_EQ(morph.start[i].kind, 'Q');
+    EXPECT_EQ(morph.start[1].x, -292);
+    EXPECT_EQ(morph.start[1].y, 175);
+    EXPECT_EQ(morph.start[1].ax, -414);
+}
+
+TEST_F(MovieBuilderTest, LongTextsAndHugePicturesStayReadable) {
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += static_cast<char>('a' + i % 26);
+    AddText(text.c_str(), 0, 200);
+    // Wider than an edge record holds in twips (3276 pixels).
+    AddPicture(4000, 16, Box(0, 0, 4000, 16, 0), Box(0, 0, 4000, 16, 0));
+    BuildAndRead(5);
+}
+
+TEST_F(MovieBuilderTest, UnwritableMovieIsReportedAndLeavesNoTemporaryFiles) {
+    AddPicture(16, 16, Box(0, 0, 16, 16, 0), Box(0, 0, 16, 16, 0));
+    MovieBuildResult result = BuildMovie(project_, MoviePath("missing/movie.swf"), 5);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message, "Can not create the file!");
+    EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp"));
+    // The character ids start again at 1 for the next movie.
+    SwfFile file = BuildAndRead(5);
+    EXPECT_EQ(TagNames(file)[1], "Shape#1");
+}
+
+TEST_F(MovieBuilderTest, MoviesTooLongForTheFormatAreRefused) {
+    AddVector(ShapeRectangle, Box(0, 0, 1, 1, 0), Box(0, 0, 1, 1, 600000));
+    MovieBuildResult frames = BuildMovie(project_, MoviePath(), 120);
+    EXPECT_EQ(frames.message, kMovieTooManyFramesMessage);
+
+    project_.Objects[0].End.Time = 546117; // 65535 frames fit; their pointers need one depth more
+    MovieBuildResult depths = BuildMovie(project_, MoviePath(), 120);
+    EXPECT_EQ(depths.message, kMovieTooManyDepthsMessage);
+    EXPECT_FALSE(std::filesystem::exists(MoviePath()));
+
+    // Two texts re-made in every frame need two ids a frame: ids run out first.
+    project_.Objects[0].End.Time = 300000;
+    AddText("a", 0, 300000);
+    AddText("b", 0, 300000);
+    int32_t lastProgress = 0;
+    MovieBuildResult ids =
+        BuildMovie(project_, MoviePath(), 120, [&](int32_t done, int32_t) { lastProgress = done; });
+    EXPECT_EQ(ids.message, kMovieTooManyCharactersMessage);
+    EXPECT_LT(lastProgress, 36001);
+    EXPECT_FALSE(std::filesystem::exists(MoviePath()));
+    EXPECT_EQ(BuildMovie(project_, MoviePath(), 0).message, kMovieBadFrameRateMessage);
+}
+
+TEST_F(MovieBuilderTest, ProgressCountsEveryFrame) {
+    AddVector(ShapeRectangle, Box(0, 0, 1, 1, 0), Box(0, 0, 1, 1, 1000));
+    std::vector<std::pair<int32_t, int32_t>> calls;
+    ASSERT_TRUE(BuildMovie(project_, MoviePath(), 5,
+                           [&](int32_t done, int32_t total) { calls.emplace_back(done, total); }));
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_EQ(calls.front(), std::make_pair(1, 6));
+    EXPECT_EQ(calls.back(), std::make_pair(6, 6));
+}
+
+TEST_F(MovieBuilderTest, SystemColourReferenceUsesItsLowBytes) {
+    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 10, 10, 0), Box(0, 0, 10, 10, 0));
+    box->Start.Color = static_cast<int32_t>(kSystemColorWindowText);
+    box->End.Transparency = 100;
+    SwfFile file = BuildAndRead(5);
+    const auto& body = file.tags[2].body;
+    // After id, two bounds and the offset: fill count 1, type 0, RGBA start, RGBA end.
+    size_t fill = body.size();
+    for (size_t i = 0; i + 10 < body.size(); ++i)
+        if (body[i] == 1 && body[i + 1] == 0 && body[i + 2] == 8) {
+            fill = i;
+            break;
+        }
+    ASSERT_LT(fill, body.size());
+    EXPECT_EQ(std::vector<uint8_t>(body.begin() + fill + 2, body.begin() + fill + 10),
+              (std::vector<uint8_t>{8, 0, 0, 255, 0, 0, 0, 0}));
+}
+
+} // namespace
