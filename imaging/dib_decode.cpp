@@ -4,9 +4,10 @@
 // declares is taken from its header and the indices are packed back to it. Pictures without
 // a palette arrive as 24 bits, or as 32 bits (blue, green, red, alpha) when some pixel is
 // not opaque.
-#include "imaging/declared_depth.h"
 #include "imaging/dib_block.h"
+#include "imaging/pcx_planar.h"
 #include "imaging/pictavo_exports.h"
+#include "imaging/picture_header.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_image.h>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 namespace {
@@ -61,26 +63,39 @@ bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& data) {
     return ok;
 }
 
-// The decoder's type hint. Content decides for every kind except TGA, which has no
-// signature and is recognised by its extension alone.
-std::string TypeHint(const char* fileName) {
-    std::string name(fileName);
-    const size_t dot = name.find_last_of('.');
-    const size_t slash = name.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = name.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (ext == "DIB" || ext == "RLE")
-        return "BMP";
-    if (ext == "IFF")
-        return "LBM";
-    if (ext == "JIF" || ext == "JPEG")
-        return "JPG";
-    if (ext == "TIFF")
-        return "TIF";
-    return ext;
+// Pictures larger than this are refused before any decoder allocates for them.
+constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
+
+bool NamesTga(const char* fileName) {
+    const char* dot = std::strrchr(fileName, '.');
+    if (!dot || std::strchr(dot, '/'))
+        return false;
+    return strcasecmp(dot, ".tga") == 0;
+}
+
+SDL_Surface* DecodeWithSdl(pictavo::PictureKind kind, SDL_RWops* stream) {
+    using pictavo::PictureKind;
+    switch (kind) {
+    case PictureKind::Bmp:
+        return IMG_LoadBMP_RW(stream);
+    case PictureKind::Pcx:
+        return IMG_LoadPCX_RW(stream);
+    case PictureKind::Gif:
+        return IMG_LoadGIF_RW(stream);
+    case PictureKind::Png:
+        return IMG_LoadPNG_RW(stream);
+    case PictureKind::Jpeg:
+        return IMG_LoadJPG_RW(stream);
+    case PictureKind::Tiff:
+        return IMG_LoadTIF_RW(stream);
+    case PictureKind::Iff:
+        return IMG_LoadLBM_RW(stream);
+    case PictureKind::Tga:
+        return IMG_LoadTGA_RW(stream);
+    case PictureKind::Unknown:
+        break;
+    }
+    return nullptr;
 }
 
 bool IsOneBytePalette(const SDL_Surface* surface) {
@@ -95,12 +110,12 @@ bool SurfaceGeometryIsSane(const SDL_Surface* surface) {
 
 // The smallest DIB depth that holds every index, but never less than the file declares and
 // never a depth whose indices the pixels exceed.
-int PaletteDepth(const SDL_Surface* surface, int declaredDepth) {
+int PaletteDepth(const SDL_Surface* surface, int width, int declaredDepth) {
     uint8_t highest = 0;
     for (int y = 0; y < surface->h; ++y) {
         const auto* row =
             static_cast<const uint8_t*>(surface->pixels) + int64_t{y} * surface->pitch;
-        highest = std::max(highest, *std::max_element(row, row + surface->w));
+        highest = std::max(highest, *std::max_element(row, row + width));
     }
     if (declaredDepth == 1 && highest <= 1)
         return 1;
@@ -109,8 +124,8 @@ int PaletteDepth(const SDL_Surface* surface, int declaredDepth) {
     return 8;
 }
 
-bool DecodePalettePicture(SDL_Surface* surface, int declaredDepth, DibImage* target) {
-    const int depth = PaletteDepth(surface, declaredDepth);
+bool DecodePalettePicture(SDL_Surface* surface, int width, int declaredDepth, DibImage* target) {
+    const int depth = PaletteDepth(surface, width, declaredDepth);
     const int tableSize = 1 << depth;
     RgbQuad colors[256] = {};
     const SDL_Palette* palette = surface->format->palette;
@@ -124,17 +139,17 @@ bool DecodePalettePicture(SDL_Surface* surface, int declaredDepth, DibImage* tar
     if (SDL_GetColorKey(surface, &key) == 0 && key < static_cast<Uint32>(tableSize))
         colors[key] = RgbQuad{255, 255, 255, 0};
 
-    if (!pictavo::AllocateDib(target, surface->w, surface->h, depth, colors, tableSize))
+    if (!pictavo::AllocateDib(target, width, surface->h, depth, colors, tableSize))
         return false;
     for (int y = 0; y < surface->h; ++y) {
         const auto* in = static_cast<const uint8_t*>(surface->pixels) + int64_t{y} * surface->pitch;
-        for (int x = 0; x < surface->w; ++x)
+        for (int x = 0; x < width; ++x)
             setpixel(*target, x, surface->h - 1 - y, in[x]);
     }
     return true;
 }
 
-bool DecodeTrueColorPicture(SDL_Surface* source, DibImage* target) {
+bool DecodeTrueColorPicture(SDL_Surface* source, int width, DibImage* target) {
     // ARGB8888 lies in memory as blue, green, red, alpha; a colour key becomes alpha 0.
     SurfacePtr surface(SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0));
     if (!surface)
@@ -142,7 +157,7 @@ bool DecodeTrueColorPicture(SDL_Surface* source, DibImage* target) {
     SurfaceLock lock(surface.get());
     if (!lock.locked() || !SurfaceGeometryIsSane(surface.get()))
         return false;
-    const int w = surface->w, h = surface->h;
+    const int w = std::min(width, surface->w), h = surface->h;
     auto sourceRow = [&](int y) {
         return static_cast<const uint8_t*>(surface->pixels) + int64_t{y} * surface->pitch;
     };
@@ -185,23 +200,32 @@ int OpenDib(DibImage* target, const char* fileName, int /*reserved*/, void* /*ow
     if (!fileName || !ReadWholeFile(fileName, data))
         return 0;
 
+    // Only the twelve kinds are read, and only at sizes the header declares and allows.
+    const pictavo::PictureHeader header =
+        pictavo::ReadPictureHeader(data.data(), data.size(), NamesTga(fileName));
+    if (header.kind == pictavo::PictureKind::Unknown || header.width <= 0 || header.height <= 0 ||
+        header.width > kMaxPicturePixels / header.height)
+        return 0;
+    if (header.kind == pictavo::PictureKind::Pcx && pictavo::IsPlanarPcx(data.data(), data.size()))
+        return pictavo::DecodePlanarPcx(data.data(), data.size(), target) ? 1 : 0;
+
     SDL_RWops* stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
     if (!stream)
         return 0;
-    const std::string hint = TypeHint(fileName);
-    SurfacePtr surface(IMG_LoadTyped_RW(stream, 1, hint.empty() ? nullptr : hint.c_str()));
+    SurfacePtr surface(DecodeWithSdl(header.kind, stream));
+    SDL_RWclose(stream);
     if (!surface)
         return 0;
 
+    // The IFF decoder pads the width to whole 16-pixel words; the header has the real one.
+    const int width = static_cast<int>(std::min<int64_t>(surface->w, header.width));
     bool decoded = false;
     if (IsOneBytePalette(surface.get())) {
         SurfaceLock lock(surface.get());
-        decoded =
-            lock.locked() && SurfaceGeometryIsSane(surface.get()) &&
-            DecodePalettePicture(surface.get(),
-                                 pictavo::DeclaredPaletteDepth(data.data(), data.size()), target);
+        decoded = lock.locked() && SurfaceGeometryIsSane(surface.get()) &&
+                  DecodePalettePicture(surface.get(), width, header.paletteDepth, target);
     } else {
-        decoded = DecodeTrueColorPicture(surface.get(), target);
+        decoded = DecodeTrueColorPicture(surface.get(), width, target);
     }
     if (!decoded) {
         pictavo::ReleaseDib(*target);

@@ -3,6 +3,7 @@
 #include "imaging/pictavo.h"
 #include "imaging/pictavo_exports.h"
 
+#include <sys/stat.h>
 #include <turbojpeg.h>
 
 #include <cstdio>
@@ -27,7 +28,9 @@ bool WriteWholeFile(const char* fileName, const unsigned char* data, unsigned lo
         return false;
     const bool written = std::fwrite(data, 1, size, file) == size;
     const bool closed = std::fclose(file) == 0;
-    if (!(written && closed))
+    // A partly written picture is worse than none; devices and pipes are left alone.
+    struct stat status {};
+    if (!(written && closed) && stat(fileName, &status) == 0 && S_ISREG(status.st_mode))
         std::remove(fileName);
     return written && closed;
 }

@@ -1,0 +1,40 @@
+// Shared helpers of the image library tests: the library loaded from the program folder,
+// fixture paths, the plain-text source pictures and pixel access in top-down order.
+#pragma once
+
+#include "imaging/dib_image.h"
+#include "imaging/pictavo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+void PrintTo(const Rgb& c, std::ostream* os);
+
+struct SourcePicture {
+    int width = 0, height = 0;
+    std::vector<Rgb> pixels; // top-down, left to right
+    Rgb At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+std::string FixturePath(const std::string& name);
+SourcePicture ReadPlainPpm(const std::string& name);
+
+// Loads build/bin/libPictavo.so once for the whole test program.
+class PictavoTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static const PictavoLibrary& lib() { return Pictavo(); }
+};
+
+// Pixel (x, y) of a 24-bit picture with y counted from the top line.
+Rgb TopDownPixel(const DibImage& image, int x, int y);
+
+// A 24-bit picture with a smooth pattern that JPEG keeps well.
+DibImage MakeGradient(int width, int height);
