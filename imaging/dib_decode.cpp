@@ -149,7 +149,38 @@ bool DecodePalettePicture(SDL_Surface* surface, int width, int declaredDepth, Di
     return true;
 }
 
+// Three-byte pixels without transparency go straight to 24 bits.
+bool DecodeRgbPicture(SDL_Surface* surface, int width, DibImage* target) {
+    const bool redFirst = surface->format->format == SDL_PIXELFORMAT_RGB24;
+    SurfaceLock lock(surface);
+    if (!lock.locked() || !SurfaceGeometryIsSane(surface))
+        return false;
+    const int w = std::min(width, surface->w), h = surface->h;
+    if (!pictavo::AllocateDib(target, w, h, 24, nullptr, 0))
+        return false;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* in =
+            static_cast<const uint8_t*>(surface->pixels) + int64_t{y} * surface->pitch;
+        uint8_t* out = DibRow(*target, h - 1 - y);
+        if (!redFirst) {
+            std::memcpy(out, in, size_t(w) * 3);
+            continue;
+        }
+        for (int x = 0; x < w; ++x) {
+            out[3 * x] = in[3 * x + 2];
+            out[3 * x + 1] = in[3 * x + 1];
+            out[3 * x + 2] = in[3 * x];
+        }
+    }
+    return true;
+}
+
 bool DecodeTrueColorPicture(SDL_Surface* source, int width, DibImage* target) {
+    const Uint32 format = source->format->format;
+    if ((format == SDL_PIXELFORMAT_RGB24 || format == SDL_PIXELFORMAT_BGR24) &&
+        SDL_HasColorKey(source) == SDL_FALSE)
+        return DecodeRgbPicture(source, width, target);
+
     // ARGB8888 lies in memory as blue, green, red, alpha; a colour key becomes alpha 0.
     SurfacePtr surface(SDL_ConvertSurfaceFormat(source, SDL_PIXELFORMAT_ARGB8888, 0));
     if (!surface)
