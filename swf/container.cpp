@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -108,8 +109,9 @@ bool FObjCollection::WriteMovie(const char* fileName, int32_t widthTwips, int32_
     bool complete = movie.WriteOut(file.get());
     complete = std::fflush(file.get()) == 0 && complete;
     complete = std::fclose(file.release()) == 0 && complete;
-    if (!complete) {
-        // An incomplete movie is a corrupt file: leave none behind.
+    std::error_code error;
+    if (!complete && std::filesystem::is_regular_file(fileName, error)) {
+        // An incomplete movie is a corrupt file: leave none behind (but never touch a device).
         std::remove(fileName);
     }
     return complete;

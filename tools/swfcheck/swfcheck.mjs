@@ -153,6 +153,18 @@ if (summary) {
         if (parsed.matrix !== undefined) {
             entry.matrix = parsed.matrix;
         }
+        if (Array.isArray(parsed.glyphs)) {
+            entry.glyphCount = parsed.glyphs.length;
+        }
+        if (Array.isArray(parsed.codeUnits)) {
+            entry.codeUnits = parsed.codeUnits;
+        }
+        if (Array.isArray(parsed.records)) {
+            entry.glyphEntries = parsed.records.reduce((n, r) => n + r.entries.length, 0);
+        }
+        if (parsed.colorTransform !== undefined) {
+            entry.colorTransform = parsed.colorTransform;
+        }
         return entry;
     });
     const header = {
