@@ -1,0 +1,119 @@
+// clipmoor-cli export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html]:
+// builds the project's movie without a window and optionally the page that embeds it.
+#include "cli_command.h"
+
+#include "imaging/pictavo.h"
+#include "model/project_file.h"
+#include "model/project_objects.h"
+#include "movie/movie_builder.h"
+#include "movie/publish.h"
+
+#include <charconv>
+#include <iostream>
+#include <optional>
+
+namespace {
+
+std::optional<int32_t> WholeNumber(const std::string& text) {
+    int32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+int Usage(const std::string& problem) {
+    std::cerr << "clipmoor-cli export: " << problem << "\n"
+              << "Usage: clipmoor-cli export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] "
+                 "[--html]\n";
+    return 2;
+}
+
+// Releases the project's objects however the command ends.
+struct ProjectHolder {
+    Project project;
+    ~ProjectHolder() { ClearObjects(project); }
+};
+
+int RunExport(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    std::optional<int32_t> fps;
+    std::optional<int32_t> compression;
+    bool html = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--html") {
+            html = true;
+        } else if (arg == "--fps" || arg == "--compression") {
+            if (i + 1 >= args.size())
+                return Usage(arg + " needs a value");
+            std::optional<int32_t> value = WholeNumber(args[++i]);
+            if (arg == "--fps") {
+                if (!value || *value < kMinFramesPerSecond || *value > kMaxFramesPerSecond)
+                    return Usage("--fps must be a whole number from 1 to 120");
+                fps = value;
+            } else {
+                if (!value || *value < kMinCompression || *value > kMaxCompression)
+                    return Usage("--compression must be a whole number from 0 to 100");
+                compression = value;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage("unknown option " + arg);
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2)
+        return Usage("give the project file and the movie file");
+    const std::string& projectPath = files[0];
+    const std::string& moviePath = files[1];
+
+    if (!LoadPictavo(ProgramFolder())) {
+        std::cerr << kPictavoLoadError << "\n";
+        return 1;
+    }
+    ProjectHolder holder;
+    Project& project = holder.project;
+    project.ProgramFolder = ProgramFolder();
+    if (ProjectFileResult loaded = LoadProject(project, projectPath); !loaded) {
+        std::cerr << loaded.message << "\n";
+        return 1;
+    }
+    const int32_t framesPerSecond = fps.value_or(project.FramesPerSecond);
+    if (framesPerSecond < kMinFramesPerSecond || framesPerSecond > kMaxFramesPerSecond) {
+        std::cerr << kMovieBadFrameRateMessage << "\n";
+        return 1;
+    }
+    Pictavo().SetJPEGQual(JpegQuality(compression.value_or(project.Compression)));
+
+    int32_t frames = 0;
+    MovieBuildResult built = BuildMovie(project, moviePath, framesPerSecond,
+                                        [&](int32_t, int32_t total) { frames = total; });
+    if (!built) {
+        std::cerr << built.message << "\n";
+        return 1;
+    }
+    std::cout << "Wrote " << moviePath << " (" << project.MovieWidth << " x " << project.MovieHeight
+              << " pixels, " << frames << " frames at " << framesPerSecond
+              << " frames per second)\n";
+
+    if (html) {
+        const std::string page = HtmlPageName(moviePath);
+        auto lines =
+            MovieHtmlLines(FileNamePart(moviePath), project.MovieWidth, project.MovieHeight);
+        if (!SaveHtmlPage(page, lines)) {
+            std::cerr << "Can not create the file!\n";
+            return 1;
+        }
+        std::cout << "Wrote " << page << "\n";
+    }
+    return 0;
+}
+
+CliCommandRegistration reg({"export",
+                            "export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html]",
+                            "Build the project's Flash movie (and with --html the page that "
+                            "embeds it, named after the movie with the extension .htm).",
+                            RunExport});
+
+} // namespace

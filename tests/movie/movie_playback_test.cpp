@@ -1,0 +1,83 @@
+// Plays built movies in the open-source Flash emulator and checks what shows where.
+#include "movie_fixture.h"
+#include "tests/ruffle_support/ruffle_player.h"
+
+namespace {
+
+using ruffle_support::ColorNear;
+using ruffle_support::Rgb;
+
+class MoviePlaybackTest : public MovieFixture {};
+
+TEST_F(MoviePlaybackTest, ShapesPictureAndTextShowWhereTheyWerePut) {
+    project_.MovieWidth = 400;
+    project_.MovieHeight = 300;
+    AnimObject* rect = AddVector(ShapeRectangle, Box(20, 20, 100, 80, 0), Box(20, 20, 100, 80, 0));
+    rect->Start.Color = rect->End.Color = 0x0000FF; // red
+    AnimObject* ellipse =
+        AddVector(ShapeEllipse, Box(140, 20, 240, 80, 0), Box(140, 20, 240, 80, 0));
+    ellipse->Start.Color = ellipse->End.Color = 0xFF0000; // blue
+    // Inside-out (right left of left) and rotated boxes must fill as well.
+    AnimObject* insideOut =
+        AddVector(ShapeRectangle, Box(360, 20, 280, 80, 0), Box(360, 20, 280, 80, 0));
+    insideOut->Start.Color = insideOut->End.Color = 0x00C000; // green
+    AnimObject* rotated =
+        AddVector(ShapeRectangle, Box(300, 200, 360, 260, 0), Box(300, 200, 360, 260, 0));
+    rotated->Start.Rotation = rotated->End.Rotation = 450;
+    rotated->Start.Color = rotated->End.Color = 0xFF00FF; // magenta
+    AddPicture(60, 40, Box(20, 120, 80, 160, 0), Box(20, 120, 80, 160, 0), 0, 200, 0);
+    AnimObject* text = AddText("Hello", 0, 0);
+    text->Start = text->End = Box(120, 200, 280, 260, 0);
+    text->Start.FontSize = text->End.FontSize = 40;
+    text->Start.Color = text->End.Color = 0; // black
+    BuildAndRead(5);
+
+    std::string error;
+    auto shots = ruffle_support::PlayInEmulator(MoviePath(), 400, 300, {100}, &error);
+    ASSERT_EQ(shots.size(), 1u) << error;
+    const auto& shot = shots[0];
+    EXPECT_TRUE(ColorNear(shot.At(5, 290), {255, 255, 255}, 8)) << "background";
+    EXPECT_TRUE(ColorNear(shot.At(60, 50), {255, 0, 0}, 16)) << "rectangle";
+    EXPECT_TRUE(ColorNear(shot.At(190, 50), {0, 0, 255}, 16)) << "ellipse centre";
+    EXPECT_TRUE(ColorNear(shot.At(143, 23), {255, 255, 255}, 16)) << "outside the ellipse";
+    EXPECT_TRUE(ColorNear(shot.At(320, 50), {0, 192, 0}, 16)) << "inside-out rectangle";
+    EXPECT_TRUE(ColorNear(shot.At(330, 230), {255, 0, 255}, 16)) << "rotated rectangle";
+    EXPECT_TRUE(ColorNear(shot.At(302, 202), {255, 255, 255}, 16)) << "rotated corner is gone";
+    EXPECT_TRUE(ColorNear(shot.At(50, 140), {0, 200, 0}, 24)) << "picture";
+
+    auto dark = [&](int left, int top, int right, int bottom) {
+        int count = 0;
+        for (int y = top; y <= bottom; ++y)
+            for (int x = left; x <= right; ++x)
+                count += ColorNear(shot.At(x, y), {0, 0, 0}, 60);
+        return count;
+    };
+    EXPECT_GT(dark(120, 195, 280, 265), 200) << "the text's glyphs";
+    EXPECT_EQ(dark(0, 170, 110, 299), 0) << "nothing dark left of the text";
+}
+
+TEST_F(MoviePlaybackTest, MorphShapeMovesAndPointerFollows) {
+    project_.MovieWidth = 200;
+    project_.MovieHeight = 100;
+    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 40, 40, 0), Box(150, 0, 190, 40, 1000));
+    box->Start.Color = box->End.Color = 0x0000FF;
+    *project_.PointerTrack.Add() = PointerSample{100, 60, 0};
+    BuildAndRead(5);
+    std::string error;
+    // Frame 0 at 0 ms, frame 5 (the End state) from 1000 ms on.
+    auto shots = ruffle_support::PlayInEmulator(MoviePath(), 200, 100, {100, 1100}, &error);
+    ASSERT_EQ(shots.size(), 2u) << error;
+    EXPECT_TRUE(ColorNear(shots[0].At(20, 20), {255, 0, 0}, 16));
+    EXPECT_TRUE(ColorNear(shots[0].At(170, 20), {255, 255, 255}, 16));
+    EXPECT_TRUE(ColorNear(shots[1].At(170, 20), {255, 0, 0}, 16));
+    EXPECT_TRUE(ColorNear(shots[1].At(20, 20), {255, 255, 255}, 16));
+    // The arrow (230 x 400 twips, black outline) hangs from its tip at the pointer position.
+    auto arrow = shots[1].BoxOf({0, 0, 0}, 80);
+    ASSERT_TRUE(arrow.has_value());
+    EXPECT_NEAR(arrow->left, 100, 2);
+    EXPECT_NEAR(arrow->top, 60, 2);
+    EXPECT_NEAR(arrow->Width(), 12, 2);
+    EXPECT_NEAR(arrow->Height(), 20, 2);
+}
+
+} // namespace
