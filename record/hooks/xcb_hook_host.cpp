@@ -9,7 +9,11 @@
 #include <xcb/xcb.h>
 
 XcbHookHost::XcbHookHost(QWindow* window) : window_(window) {
-    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (app == nullptr) {
+        return; // no window system: every installation fails
+    }
+    if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>()) {
         connection_ = x11->connection();
     }
     if (window_ == nullptr) {
@@ -47,6 +51,9 @@ uint32_t XcbHookHost::RegisterMessage(const char* name) {
 }
 
 void XcbHookHost::AttachFilter(TrasWinGod& component) {
+    if (connection_ == nullptr) {
+        return;
+    }
     if (component_ == nullptr) {
         QCoreApplication::instance()->installNativeEventFilter(this);
     }

@@ -85,8 +85,8 @@ TEST_F(HookComponentTest, CtrlShiftF11TogglesAndF11AloneDoesNot) {
     ASSERT_TRUE(PumpUntil(host, [&] { return keys.size() >= 10; }));
 
     const std::vector<std::pair<int32_t, bool>> expected = {
-        {17, true},   {16, true}, {122, true}, {122, false}, {16, false},
-        {122, true},  {122, false}, {17, false}, {122, true}, {122, false}};
+        {17, true},  {16, true},   {122, true}, {122, false}, {16, false},
+        {122, true}, {122, false}, {17, false}, {122, true},  {122, false}};
     ASSERT_EQ(keys.size(), expected.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_EQ(keys[i].vk, expected[i].first) << i;
@@ -194,7 +194,9 @@ TEST_F(HookComponentTest, ABurstOfKeyEventsArrivesCompleteAndInOrder) {
         input.Tap(XK_a + i % 26);
     }
     input.Sync();
-    ASSERT_TRUE(PumpUntil(host, [&] { return keys.size() >= 1000; }, 30s)) << keys.size();
+    ASSERT_TRUE(PumpUntil(
+        host, [&] { return keys.size() >= 1000; }, 30s))
+        << keys.size();
     PumpFor(host, 100ms);
     ASSERT_EQ(keys.size(), 1000u);
     for (int i = 0; i < 1000; ++i) {
@@ -211,7 +213,9 @@ TEST_F(HookComponentTest, ABurstOfPointerMovesArrivesComplete) {
         input.MoveTo(x, 500);
     }
     input.Sync();
-    ASSERT_TRUE(PumpUntil(host, [&] { return mouse.size() >= 1000; }, 30s)) << mouse.size();
+    ASSERT_TRUE(PumpUntil(
+        host, [&] { return mouse.size() >= 1000; }, 30s))
+        << mouse.size();
     PumpFor(host, 100ms);
     // The position is asked for when the hook handles a movement, so in a burst it may
     // be ahead of the movement reported, never behind.

@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     if (display == nullptr) {
         return 3;
     }
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1,
-                                              0, 0, 0);
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     XSync(display, False);
     for (const char* name : {kKeyboardHookLibrary, kMouseHookLibrary}) {
         void* library = dlopen((std::string(argv[1]) + name).c_str(), RTLD_NOW | RTLD_LOCAL);

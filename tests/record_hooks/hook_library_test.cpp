@@ -119,8 +119,8 @@ TEST(HookLibraries, InstallAndRemoveFromManyThreads) {
 }
 
 TEST(HookLibraries, AProcessThatNeverRemovesItsHooksStillExits) {
-    const std::string command = "timeout 20 " CLIPMOOR_BINARY_DIR "/tests/hook_exit_probe " +
-                                HookLibraryFolder();
+    const std::string command =
+        "timeout 20 " CLIPMOOR_BINARY_DIR "/tests/hook_exit_probe " + HookLibraryFolder();
     EXPECT_EQ(RunCommand(command), 0);
 }
 

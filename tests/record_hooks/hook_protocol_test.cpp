@@ -73,9 +73,9 @@ TEST(VirtualKeys, KeystrokeInfoIsPositiveForPressesAndNegativeForReleases) {
     KeystrokeFacts f11{95, XK_F11, false, false, false};
     const int32_t press = KeystrokeInfo(f11);
     EXPECT_GT(press, 0);
-    EXPECT_EQ(press & 0xFFFF, 1);           // repeat count
-    EXPECT_EQ((press >> 16) & 0xFF, 0x57);  // scan code of F11
-    EXPECT_EQ(press & (1 << 30), 0);        // was up
+    EXPECT_EQ(press & 0xFFFF, 1);          // repeat count
+    EXPECT_EQ((press >> 16) & 0xFF, 0x57); // scan code of F11
+    EXPECT_EQ(press & (1 << 30), 0);       // was up
 
     f11.wasDown = true; // auto-repeat
     const int32_t repeat = KeystrokeInfo(f11);

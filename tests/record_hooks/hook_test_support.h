@@ -20,7 +20,10 @@ bool PumpUntil(XlibHookHost& host, Condition condition,
 
 // Handles whatever arrives during the given time.
 inline void PumpFor(XlibHookHost& host, std::chrono::milliseconds duration) {
-    PumpUntil(host, [] { return false; }, duration);
+    PumpUntil(
+        host, [] { return false; }, duration);
 }
 
-inline std::string HookLibraryFolder() { return CLIPMOOR_PROGRAM_DIR "/"; }
+inline std::string HookLibraryFolder() {
+    return CLIPMOOR_PROGRAM_DIR "/";
+}

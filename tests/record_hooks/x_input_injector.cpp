@@ -12,7 +12,9 @@ XInputInjector::XInputInjector() : display_(XOpenDisplay(nullptr)) {
     }
 }
 
-XInputInjector::~XInputInjector() { XCloseDisplay(display_); }
+XInputInjector::~XInputInjector() {
+    XCloseDisplay(display_);
+}
 
 void XInputInjector::Key(unsigned long keysym, bool press) {
     XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, keysym), press, CurrentTime);
@@ -34,7 +36,9 @@ void XInputInjector::Button(unsigned button, bool press) {
     XFlush(display_);
 }
 
-void XInputInjector::Sync() { XSync(display_, False); }
+void XInputInjector::Sync() {
+    XSync(display_, False);
+}
 
 std::pair<int, int> XInputInjector::PointerPosition() {
     Window root, child;
@@ -44,4 +48,6 @@ std::pair<int, int> XInputInjector::PointerPosition() {
     return {x, y};
 }
 
-int RunCommand(const std::string& command) { return std::system(command.c_str()); }
+int RunCommand(const std::string& command) {
+    return std::system(command.c_str());
+}
