@@ -1,5 +1,6 @@
 #include "model/byte_stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -84,10 +85,13 @@ FileSource::~FileSource() {
 
 bool FileSource::Fill() {
     bufferPosition_ = bufferEnd_ = 0;
-    if (buffer_.empty())
-        buffer_.resize(kChunkSize);
+    if (!buffer_) {
+        // Small files get a small buffer.
+        bufferSize_ = static_cast<size_t>(std::min<uint64_t>(kChunkSize, remaining_));
+        buffer_.reset(new uint8_t[bufferSize_]);
+    }
     while (true) {
-        ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+        ssize_t got = ::read(fd_, buffer_.get(), bufferSize_);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -107,7 +111,7 @@ bool FileSource::Read(void* target, size_t size) {
         size_t buffered = bufferEnd_ - bufferPosition_;
         if (buffered > 0) {
             size_t take = std::min(buffered, size);
-            std::memcpy(out, buffer_.data() + bufferPosition_, take);
+            std::memcpy(out, buffer_.get() + bufferPosition_, take);
             bufferPosition_ += take;
             out += take;
             size -= take;
@@ -171,7 +175,7 @@ std::unique_ptr<FileWriter> FileWriter::CreateReplacing(const std::string& path)
 
 FileWriter::FileWriter(int fd, std::string temporaryPath, std::string targetPath)
     : fd_(fd), temporaryPath_(std::move(temporaryPath)), targetPath_(std::move(targetPath)),
-      buffer_(kChunkSize) {}
+      buffer_(new uint8_t[kChunkSize]) {}
 
 FileWriter::~FileWriter() {
     if (committed_)
@@ -195,7 +199,7 @@ void FileWriter::WriteOut(const uint8_t* data, size_t size) {
 }
 
 void FileWriter::Flush() {
-    WriteOut(buffer_.data(), used_);
+    WriteOut(buffer_.get(), used_);
     used_ = 0;
 }
 
@@ -203,13 +207,13 @@ void FileWriter::Write(const void* data, size_t size) {
     if (error_ != 0)
         return;
     auto* bytes = static_cast<const uint8_t*>(data);
-    if (used_ + size > buffer_.size())
+    if (used_ + size > kChunkSize)
         Flush();
-    if (size >= buffer_.size()) {
+    if (size >= kChunkSize) {
         WriteOut(bytes, size);
         return;
     }
-    std::memcpy(buffer_.data() + used_, bytes, size);
+    std::memcpy(buffer_.get() + used_, bytes, size);
     used_ += size;
 }
 

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 class ByteSource {
 public:
@@ -48,7 +47,8 @@ private:
 
     int fd_;
     uint64_t remaining_; // bytes of the file not yet handed out
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    size_t bufferSize_ = 0;
     size_t bufferPosition_ = 0;
     size_t bufferEnd_ = 0;
 };
@@ -78,7 +78,7 @@ private:
     int fd_;
     std::string temporaryPath_;
     std::string targetPath_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_; // not zero-filled: small saves touch only a little
     size_t used_ = 0;
     int error_ = 0;
     bool committed_ = false;
