@@ -7,13 +7,15 @@
 //
 // Each screenshot is written as shot-<i>-<ms>ms.png and, for callers without a PNG decoder, as
 // shot-<i>-<ms>ms.ppm (binary P6). One JSON line on standard output reports the result:
-//   {"ok":true,"renderer":"canvas","loadMs":812,"totalMs":2310,"shots":[{"atMs":0,"png":...,"ppm":...}]}
+//   {"ok":true,"renderer":"canvas","movieWidth":..,"movieHeight":..,"frameRate":..,"launchMs":..,
+//    "loadMs":..,"shotsMs":..,"totalMs":..,"shots":[{"atMs":0,"png":...,"ppm":...}],"warnings":[...]}
 // or {"ok":false,"error":"..."} with exit status 1.
 //
 // Time is deterministic: the page's clock (Date, performance.now, timers and animation frames) is
-// a fake one that stands still until the movie has loaded; from then on the harness moves it
-// forward by exactly the requested amounts, so a shot at 750 ms always shows the frame the movie
-// shows 750 ms after it started, however slow the machine is.
+// a fake one that stands still until the movie has loaded; then the harness moves it forward to
+// each shot.  Movie time 0 is when the first frame shows and frame k shows from k / frameRate on,
+// however slow the machine is.  Animation frames come every 16 ms of page time, so a shot taken
+// less than 16 ms before a frame change may already show the next frame.
 
 import fs from 'node:fs';
 import http from 'node:http';
@@ -60,8 +62,9 @@ function parseCommandLine(argv) {
     if (!values.out) throw new UsageError('--out is required');
     if (values.at === undefined) throw new UsageError('--at is required');
     const times = values.at.split(',').map((t) => t.trim());
-    if (times.some((t) => !/^\d+$/.test(t)))
-        throw new UsageError(`--at must list whole milliseconds separated by commas, got "${values.at}"`);
+    if (times.some((t) => !/^\d+$/.test(t) || Number(t) > 600000))
+        throw new UsageError(`--at must list whole milliseconds up to 600000 separated by commas, ` +
+            `got "${values.at}"`);
     if (!['canvas', 'webgl'].includes(values.renderer))
         throw new UsageError(`--renderer must be canvas or webgl, got "${values.renderer}"`);
     return {
@@ -73,7 +76,8 @@ function parseCommandLine(argv) {
         out: path.resolve(values.out),
         renderer: values.renderer,
         timeoutMs: positiveInt('timeout-ms', values['timeout-ms']),
-        nodeDir: path.resolve(values['node-dir'] || process.env.CLIPMOOR_NODE_DIR || path.join(repoRoot, 'build', 'node')),
+        nodeDir: path.resolve(values['node-dir'] || process.env.CLIPMOOR_NODE_DIR ||
+            path.join(repoRoot, 'build', 'node')),
         browser: values.browser,
     };
 }
@@ -122,65 +126,81 @@ function playerConfig(renderer) {
     };
 }
 
-function configScript(renderer) {
+function configLine(renderer) {
     return `<script>window.RufflePlayer = window.RufflePlayer || {};` +
-        `window.RufflePlayer.config = ${JSON.stringify(playerConfig(renderer))};</script>\n` +
-        `<script src="${PLAYER_PATH}/ruffle.js"></script>\n`;
+        `window.RufflePlayer.config = ${JSON.stringify(playerConfig(renderer))};</script>\n`;
 }
+
+const playerLine = `<script src="${PLAYER_PATH}/ruffle.js"></script>\n`;
 
 const pageStyle = '<style>html,body{margin:0;padding:0;overflow:hidden;background:#000}' +
     'ruffle-object,ruffle-embed,ruffle-player{display:block;position:absolute;left:0;top:0}</style>\n';
 
 function generatedPage(movieName, width, height, renderer) {
     const src = encodeURIComponent(movieName);
-    return `<!DOCTYPE html>\n<html><head><meta charset="utf-8">\n${pageStyle}${configScript(renderer)}</head><body>\n` +
+    return '<!DOCTYPE html>\n<html><head><meta charset="utf-8">\n' +
+        `${pageStyle}${configLine(renderer)}${playerLine}</head><body>\n` +
         `<embed src="${src}" type="application/x-shockwave-flash" width="${width}" height="${height}">\n` +
         `</body></html>\n`;
 }
 
-// A page written by the program has no emulator line of its own; put ours in front of it.
+// Puts the player settings and, unless the page has its own, the emulator's script line in front
+// of a page.  The page keeps its document mode (no doctype is added).
 function pageWithPlayer(pageText, renderer) {
-    if (pageText.includes('ruffle.js')) return pageText;
-    return `<!DOCTYPE html>\n<meta charset="utf-8">\n${pageStyle}${configScript(renderer)}` + pageText;
+    const hasPlayer = /<script[^>]*ruffle\.js/i.test(pageText);
+    const head = configLine(renderer) + (hasPlayer ? '' : playerLine);
+    return `<meta charset="utf-8">\n${pageStyle}${head}` + pageText;
 }
 
-// Serves only the files directly in the movie's folder (the page itself with the emulator line
-// added) and the emulator's files under PLAYER_PATH.  Everything else is 404; a missing movie is
-// reported through missingMovies so that the caller fails at once instead of waiting.
-function startServer({ movieDir, pageName, pageBody, ruffleDir, missingMovies }) {
-    const served = (root, relative) => {
+const PACKAGED_PLAYER_FILE = /^(ruffle\.js|core\.ruffle\.[0-9a-f]+\.js|[0-9a-f]+\.wasm)$/;
+
+// The file a request path names: only files directly in the movie's folder, and the emulator's
+// files (under PLAYER_PATH, or wherever a page with its own emulator line looks for them).
+function requestedFile(pathname, movieDir, ruffleDir) {
+    const inFolder = (root, relative) => {
         const file = path.resolve(root, relative);
-        if (path.dirname(file) !== root) return null;  // only files directly in the folder
-        return file;
+        return path.dirname(file) === root && fs.existsSync(file) ? file : null;
     };
+    if (pathname.startsWith(PLAYER_PATH + '/')) return inFolder(ruffleDir, pathname.slice(PLAYER_PATH.length + 1));
+    const file = inFolder(movieDir, pathname.slice(1));
+    if (file) return file;
+    const name = path.basename(pathname);
+    return PACKAGED_PLAYER_FILE.test(name) ? inFolder(ruffleDir, name) : null;
+}
+
+// Serves the page (with the emulator line added) and requestedFile(); everything else is 404.
+// A missing movie or script goes to missingFiles so that the run fails at once instead of
+// waiting for the timeout.
+function startServer({ movieDir, pageName, pageBody, ruffleDir, missingFiles }) {
     const server = http.createServer((req, res) => {
-        let file = null;
         let body = null;
+        let type = contentTypes['.html'];
         try {
-            const url = new URL(req.url, `http://${LOOPBACK}`);
-            const pathname = decodeURIComponent(url.pathname);
-            if (pathname === '/' + pageName) body = pageBody;
-            else if (pathname.startsWith(PLAYER_PATH + '/')) file = served(ruffleDir, pathname.slice(PLAYER_PATH.length + 1));
-            else file = served(movieDir, pathname.slice(1));
-            if (pathname.toLowerCase().endsWith('.swf') && !(file && fs.existsSync(file))) missingMovies.push(pathname);
-        } catch {
-            file = null;
-        }
-        const type = body !== null ? contentTypes['.html'] :
-            (file && contentTypes[path.extname(file).toLowerCase()]) || 'application/octet-stream';
-        if (body === null) {
-            try {
-                body = file ? fs.readFileSync(file) : null;
-            } catch {
-                body = null;
+            const pathname = decodeURIComponent(new URL(req.url, `http://${LOOPBACK}`).pathname);
+            if (pathname === '/' + pageName) {
+                body = pageBody;
+            } else {
+                const file = requestedFile(pathname, movieDir, ruffleDir);
+                if (file) {
+                    body = fs.readFileSync(file);
+                    type = contentTypes[path.extname(file).toLowerCase()] || 'application/octet-stream';
+                } else if (/\.(swf|js|wasm)$/i.test(pathname)) {
+                    missingFiles.push(pathname);
+                }
             }
+        } catch {
+            body = null;
         }
         if (req.method !== 'GET' && req.method !== 'HEAD') {
             res.writeHead(405).end();
         } else if (body === null) {
             res.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
         } else {
-            res.writeHead(200, { 'Content-Type': type, 'Content-Length': Buffer.byteLength(body), 'Cache-Control': 'no-store' });
+            res.writeHead(200, {
+                'Content-Type': type,
+                'Content-Length': Buffer.byteLength(body),
+                'Cache-Control': 'no-store',
+            });
             res.end(req.method === 'HEAD' ? undefined : body);
         }
     });
@@ -206,7 +226,8 @@ export function decodePng(png) {
             const [depth, colourType, , , interlace] = data.subarray(8, 13);
             channels = colourType === 2 ? 3 : colourType === 6 ? 4 : 0;
             if (depth !== 8 || !channels || interlace !== 0)
-                throw new Error(`unsupported PNG layout (depth ${depth}, colour type ${colourType}, interlace ${interlace})`);
+                throw new Error(`unsupported PNG layout (depth ${depth}, colour type ${colourType}, ` +
+                    `interlace ${interlace})`);
         } else if (type === 'IDAT') {
             idat.push(data);
         } else if (type === 'IEND') {
@@ -254,14 +275,6 @@ export function decodePng(png) {
     return { width, height, rgb };
 }
 
-function withTimeout(promise, ms, what) {
-    let timer;
-    const timeout = new Promise((_, reject) => {
-        timer = setTimeout(() => reject(new Error(`timed out after ${ms} ms ${what}`)), ms);
-    });
-    return Promise.race([promise, timeout]).finally(() => clearTimeout(timer));
-}
-
 // Playwright gives every launch a new empty profile folder (--user-data-dir) and removes it after.
 function chromiumArgs(renderer) {
     const args = [
@@ -295,18 +308,17 @@ async function run(options) {
     fs.mkdirSync(options.out, { recursive: true });
     let server = null;
     let browser = null;
-    const missingMovies = [];
+    const missingFiles = [];
     try {
-        server = await startServer({ movieDir, pageName, pageBody, ruffleDir, missingMovies });
+        server = await startServer({ movieDir, pageName, pageBody, ruffleDir, missingFiles });
         const origin = `http://${LOOPBACK}:${server.address().port}`;
-        browser = await withTimeout(
-            playwright.chromium.launch({
-                executablePath: options.browser,
-                args: chromiumArgs(options.renderer),
-                headless: true,
-                timeout: options.timeoutMs,
-            }),
-            options.timeoutMs, 'starting Chromium');
+        // Playwright's own launch timeout ends a browser that does not come up.
+        browser = await playwright.chromium.launch({
+            executablePath: options.browser,
+            args: chromiumArgs(options.renderer),
+            headless: true,
+            timeout: options.timeoutMs,
+        });
         const launchMs = Date.now() - started;
         const context = await browser.newContext({
             viewport: { width: options.width, height: options.height },
@@ -343,7 +355,7 @@ async function run(options) {
 
         const loadStart = Date.now();
         await page.goto(`${origin}/${encodeURIComponent(pageName)}`, { waitUntil: 'load' });
-        const loadState = await waitForMovie(page, options, problems, missingMovies);
+        const loadState = await waitForMovie(page, options, problems, missingFiles);
         const loadMs = Date.now() - loadStart;
         const frameMs = loadState.frameRate > 0 ? 1000 / loadState.frameRate : 0;
 
@@ -397,7 +409,7 @@ export function pageTimeForMovieTime(movieMs, frameMs) {
 }
 
 // Waits until the emulator has replaced the embed and reports the movie's metadata.
-async function waitForMovie(page, options, problems, missingMovies) {
+async function waitForMovie(page, options, problems, missingFiles) {
     const deadline = Date.now() + options.timeoutMs;
     for (;;) {
         const state = await page.evaluate(() => {
@@ -420,7 +432,9 @@ async function waitForMovie(page, options, problems, missingMovies) {
             };
         });
         if (state.loaded) return state;
-        if (missingMovies.length) throw new Error(`the page asks for ${missingMovies[0]}, which is not in ${path.dirname(options.page || options.movie)}`);
+        if (missingFiles.length)
+            throw new Error(`the page asks for ${missingFiles[0]}, which is not in ` +
+                path.dirname(options.page || options.movie));
         const panic = problems.find((p) => /panic/i.test(p));
         if (panic) throw new Error(`the emulator failed: ${panic}`);
         if (Date.now() > deadline)
