@@ -128,3 +128,15 @@ TEST_F(ShapeTest, TooLongEdgesAreWrittenAsSeveralPiecesOfTheSamePath) {
     FShapeRecEdgeCurved curveB(17500, 17500, 0, 35000);
     EXPECT_EQ(RecordHex(FShapeRecEdgeCurved(70000, 0, 0, 70000)), RecordsHex({&curveA, &curveB}));
 }
+
+#ifdef NDEBUG
+// Without the contract checks a misuse still yields a well-formed shape instead of a crash.
+TEST_F(ShapeTest, OrderViolationsStayWellFormedWithoutChecks) {
+    FDTDefineShape shape(new FRect(0, 0, 400, 400));
+    shape.AddRecord(new FShapeRecChange(0, 0, 0, 0, 1, 0, 0, 0, 0, 0, nullptr, nullptr));
+    EXPECT_EQ(shape.AddSolidFill(new FColor(1, 2, 3)), 0u) << "too late to be referenced";
+    EXPECT_EQ(shape.AddLine(20, new FColor(1, 2, 3)), 0u);
+    shape.AddRecord(new FShapeRecEnd);
+    EXPECT_EQ(TagHex(shape), "8E 00 01 00 50 00 C8 00 0C 80 00 00 00 04 20 00");
+}
+#endif
