@@ -188,6 +188,19 @@ TEST_F(HookComponentTest, HookMessagesWithOtherParametersAreNotConsumed) {
     EXPECT_FALSE(god.MessageFilter(0, EncodeMouseMessage({})));
 }
 
+TEST_F(HookComponentTest, MessagesStillQueuedAfterRemovalAreConsumedSilently) {
+    god.InstallKeyboardHook();
+    god.InstallMouseHook();
+    const uint32_t mouseNumber = god.MouseMessageNumber();
+    god.RemoveMouseHook();
+    MouseHookEvent late;
+    late.mesId = MouseMove;
+    EXPECT_TRUE(god.MessageFilter(mouseNumber, EncodeMouseMessage(late)));
+    EXPECT_TRUE(mouse.empty());
+    god.RemoveKeyboardHook();
+    EXPECT_FALSE(god.FilterAttached());
+}
+
 TEST_F(HookComponentTest, ABurstOfKeyEventsArrivesCompleteAndInOrder) {
     god.InstallKeyboardHook();
     for (int i = 0; i < 500; ++i) {
