@@ -1,0 +1,29 @@
+// clipmoor: the desktop program.
+#include "app/gui/application.h"
+#include "app/gui/main_form.h"
+#include "app/gui/ui_services.h"
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+
+    QtUiServices desktop;
+    UiServices* ui = &desktop;
+    // Tests drive the real program with every question answered by its default.
+    std::unique_ptr<LoggingUiServices> logging;
+    QString logPath = qEnvironmentVariable("CLIPMOOR_TEST_LOG");
+    if (!logPath.isEmpty()) {
+        logging = std::make_unique<LoggingUiServices>(logPath);
+        ui = logging.get();
+    }
+    TApplication::SetErrorReporter(ui);
+
+    TMainForm form(*ui);
+    if (!form.FormCreate())
+        return 1;
+    form.show();
+    if (logging)
+        logging->Log(QStringLiteral("shown|%1").arg(form.windowTitle()));
+    return app.exec();
+}

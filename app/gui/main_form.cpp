@@ -1,0 +1,266 @@
+#include "app/gui/main_form.h"
+
+#include "app/gui/about_box.h"
+#include "app/gui/artwork.h"
+#include "app/gui/paint_box.h"
+#include "app/gui/picture_button.h"
+#include "imaging/pictavo.h"
+#include "model/project_file.h"
+#include "model/project_objects.h"
+#include "widgets/swatch_color_combo_box.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStringDecoder>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+QString AreaLabelText(const CaptureArea& area) {
+    return QStringLiteral(" Area: ( %1,%2 ) - ( %3,%4 ) ")
+        .arg(area.Left)
+        .arg(area.Top)
+        .arg(area.Right)
+        .arg(area.Bottom);
+}
+
+QString ProjectText(const std::string& text) {
+    // Projects written here hold UTF-8; older ones hold the Windows code page.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    return utf8.hasError() ? DecodeWindows1252(text.c_str()) : decoded;
+}
+
+QString WithTrailingSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_(ui) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowIcon(ProgramIcon());
+
+    BuildToolBar();
+    PageControl1 = new QTabWidget;
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setDocumentMode(false);
+    TabSheet2 = BuildRecordTab();
+    TabSheet1 = BuildEditTab();
+    TabSheet3 = BuildMovieTab();
+    PageControl1->addTab(TabSheet2, QStringLiteral("Record screen action"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Edit animation"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Create Flash movie"));
+    PageControl1->setCurrentIndex(0);
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 4, 6, 0);
+    layout->setSpacing(0);
+    layout->addWidget(PageControl1, 1);
+    BuildBottomBar();
+    layout->addWidget(wwwBtn->parentWidget());
+    setCentralWidget(central);
+    statusBar()->setSizeGripEnabled(true);
+
+    OpenDialog1 = {kProjectFilter, ".fmo", {}};
+    SaveDialog2 = {kProjectFilter, ".fmo", {}};
+    SaveDialog1 = {kMovieFilter, ".swf", {}};
+
+    // The recorder's timer; it runs only while recording.
+    Timer1 = new QTimer(this);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(200);
+
+    AboutBox = new TAboutBox(this);
+
+    resize(kWidth, kHeight);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(kWidth / 2, kHeight / 2));
+    }
+    SetCurrentFileName(QString());
+}
+
+TMainForm::~TMainForm() {
+    FormDestroy();
+}
+
+bool TMainForm::FormCreate(const QString& programFolder) {
+    programFolder_ = WithTrailingSlash(
+        programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder);
+    project_.ProgramFolder = LocalPath(programFolder_);
+    OpenDialog2.Filter = QString::fromUtf8(kPictureFilter);
+
+    if (!LoadPictavo(project_.ProgramFolder)) {
+        ui_.ShowMessage(this, {QString::fromUtf8(kPictavoLoadError), DefaultCaption(),
+                               QMessageBox::Ok, QMessageBox::Critical});
+        return false;
+    }
+
+    // The capture area starts as the whole primary screen, in device pixels.
+    QSize screen(1024, 768);
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        screen = primary->geometry().size() * primary->devicePixelRatio();
+    project_.Area = {0, 0, screen.width() - 1, screen.height() - 1};
+    project_.MovieWidth = kDefaultMovieWidth;
+    project_.MovieHeight = kDefaultMovieHeight;
+    UpdateAreaLabel();
+    CompressEdChange();
+    InstallKeyboardHook();
+    return true;
+}
+
+void TMainForm::InstallKeyboardHook() {
+    // Integration point for the global keyboard hook (hot key Alt + Ctrl + F11): the hook
+    // component installs it here once it is part of the program.
+}
+
+void TMainForm::SetCurrentFileName(const QString& fileName) {
+    std::string title = ::SetCurrentFileName(project_, LocalPath(fileName));
+    setWindowTitle(QFile::decodeName(QByteArray::fromStdString(title)));
+}
+
+void TMainForm::UpdateAreaLabel() {
+    ScreenInfo->setText(AreaLabelText(project_.Area));
+}
+
+void TMainForm::CompressEdChange() {
+    project_.Compression = CompressEd->value();
+    if (PictavoLoaded())
+        Pictavo().SetJPEGQual(JpegQuality(project_.Compression));
+}
+
+void TMainForm::BpSEdChange() {
+    project_.FramesPerSecond = BpSEd->value();
+}
+
+void TMainForm::ShowProjectSettings() {
+    BpSEd->setValue(project_.FramesPerSecond);
+    CompressEd->setValue(project_.Compression);
+    // The fields clamp; the project keeps what they show, and the quality follows.
+    BpSEdChange();
+    CompressEdChange();
+}
+
+void TMainForm::RefreshObjectList() {
+    ListView1->setUpdatesEnabled(false);
+    ListView1->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const std::string& row : ObjectListRows(project_))
+        items << new QTreeWidgetItem(QStringList(ProjectText(row)));
+    ListView1->addTopLevelItems(items);
+    ListView1->setUpdatesEnabled(true);
+    RepaintPreview();
+}
+
+void TMainForm::RepaintPreview() {
+    PaintBox1->setFixedSize(std::max(1, project_.MovieWidth), std::max(1, project_.MovieHeight));
+    PaintBox1->update();
+}
+
+void TMainForm::ShowError(const QString& text) {
+    ui_.ShowMessage(
+        this, {text, QString::fromUtf8(kErrorCaption), QMessageBox::Ok, QMessageBox::Critical});
+}
+
+bool TMainForm::Confirm(const QString& text, const QString& caption) {
+    QMessageBox::StandardButton answer = ui_.ShowMessage(
+        this, {text, caption, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Information});
+    return answer == QMessageBox::Ok;
+}
+
+void TMainForm::NewBtnClick() {
+    if (!Confirm(QString::fromUtf8(kLoseInformationMessage), QStringLiteral("File/New")))
+        return;
+    ClearObjects(project_);
+    project_.PointerTrack.Clear();
+    RefreshObjectList();
+    SetCurrentFileName(QString());
+}
+
+void TMainForm::OpenBtnClick() {
+    if (!Confirm(QString::fromUtf8(kLoseInformationMessage), QStringLiteral("File/Open")))
+        return;
+    if (!OpenDialog1.Execute(ui_, this, FileDialogMode::Open))
+        return;
+    ProjectFileResult result = LoadProject(project_, LocalPath(OpenDialog1.FileName));
+    if (!result) {
+        ShowError(QString::fromStdString(result.message));
+        return;
+    }
+    ShowProjectSettings();
+    SetCurrentFileName(OpenDialog1.FileName);
+    RefreshObjectList();
+}
+
+void TMainForm::SaveBtnClick() {
+    if (project_.CurrentFileName.empty())
+        SaveAsBtnClick();
+    else
+        SaveTo(QFile::decodeName(QByteArray::fromStdString(project_.CurrentFileName)));
+}
+
+void TMainForm::SaveAsBtnClick() {
+    if (SaveDialog2.Execute(ui_, this, FileDialogMode::Save))
+        SaveTo(SaveDialog2.FileName);
+}
+
+void TMainForm::SaveTo(const QString& path) {
+    BpSEdChange();
+    CompressEdChange();
+    ProjectFileResult result = SaveProject(project_, LocalPath(path));
+    if (!result) {
+        ShowError(QString::fromStdString(result.message));
+        return;
+    }
+    SetCurrentFileName(path);
+}
+
+bool TMainForm::FormCloseQuery() {
+    return Confirm(QString::fromUtf8(kQuitMessage), QStringLiteral("Quit program"));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TMainForm::FormDestroy() {
+    // Objects own strings and pictures; pictures exist only with the image library loaded.
+    if (PictavoLoaded() || project_.Objects.Count() == 0)
+        ClearObjects(project_);
+}
+
+void TMainForm::ueberbtnClick() {
+    ui_.ShowModal(*AboutBox);
+}
+
+void TMainForm::hilfebtnClick() {
+    ui_.OpenUrl(QUrl::fromLocalFile(programFolder_ + QString::fromUtf8(kHelpDocument)));
+}
+
+void TMainForm::EndeBtnClick() {
+    close();
+}
+
+void TMainForm::wwwBtnClick() {
+    ui_.OpenUrl(QUrl(QString::fromUtf8(kMakerWebAddress)));
+}

@@ -1,0 +1,121 @@
+#include "app/gui/ui_services.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QTextStream>
+
+QString DefaultCaption() {
+    return QGuiApplication::applicationDisplayName();
+}
+
+std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const MessageRequest& request) {
+    auto box = std::make_unique<QMessageBox>(request.icon, request.caption, request.text,
+                                             request.buttons, parent);
+    box->setTextFormat(Qt::PlainText);
+    if (request.buttons & QMessageBox::Ok)
+        box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
+
+QMessageBox::StandardButton QtUiServices::ShowMessage(QWidget* parent,
+                                                      const MessageRequest& request) {
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(parent, request);
+    int result = box->exec();
+    return static_cast<QMessageBox::StandardButton>(result);
+}
+
+std::unique_ptr<QFileDialog> BuildFileDialog(QWidget* parent, const FileDialogRequest& request) {
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    bool saving = request.mode == FileDialogMode::Save;
+    dialog->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Saving over an existing project replaces it without a question, as it always has.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, saving);
+    dialog->setNameFilters(request.nameFilters);
+    dialog->setDefaultSuffix(request.defaultSuffix);
+    if (!request.initialFile.isEmpty())
+        dialog->selectFile(request.initialFile);
+    return dialog;
+}
+
+std::optional<QString> QtUiServices::ChooseFile(QWidget* parent, const FileDialogRequest& request) {
+    std::unique_ptr<QFileDialog> dialog = BuildFileDialog(parent, request);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog->selectedFiles().constFirst();
+}
+
+int QtUiServices::ShowModal(QDialog& dialog) {
+    return dialog.exec();
+}
+
+void QtUiServices::OpenUrl(const QUrl& url) {
+    // Like the shell's "open", the result is not checked: the desktop reports its failures.
+    QDesktopServices::openUrl(url);
+}
+
+void LoggingUiServices::Log(const QString& line) {
+    QFile file(logPath_);
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return;
+    QTextStream(&file) << line << '\n';
+}
+
+QMessageBox::StandardButton LoggingUiServices::ShowMessage(QWidget*,
+                                                           const MessageRequest& request) {
+    Log(QStringLiteral("message|%1|%2|%3|%4")
+            .arg(request.caption, request.text)
+            .arg(int(request.buttons))
+            .arg(int(request.icon)));
+    return (request.buttons & QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::NoButton;
+}
+
+std::optional<QString> LoggingUiServices::ChooseFile(QWidget*, const FileDialogRequest& request) {
+    Log(QStringLiteral("file|%1").arg(request.nameFilters.join(QLatin1Char(';'))));
+    return std::nullopt;
+}
+
+int LoggingUiServices::ShowModal(QDialog& dialog) {
+    Log(QStringLiteral("modal|%1").arg(dialog.windowTitle()));
+    return QDialog::Rejected;
+}
+
+void LoggingUiServices::OpenUrl(const QUrl& url) {
+    Log(QStringLiteral("open|%1").arg(url.toString()));
+}
+
+QStringList ConvertFileFilter(const QString& filter) {
+    QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList converted;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        // A description that already names its patterns in brackets gets them once only.
+        qsizetype bracket = description.lastIndexOf(QLatin1Char('('));
+        if (bracket > 0 && description.endsWith(QLatin1Char(')')))
+            description = description.left(bracket).trimmed();
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << (pattern.trimmed() == QLatin1String("*.*") ? QStringLiteral("*")
+                                                                   : pattern.trimmed());
+        converted << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+    }
+    return converted;
+}
+
+bool TFileDialogSettings::Execute(UiServices& ui, QWidget* parent, FileDialogMode mode) {
+    FileDialogRequest request;
+    request.mode = mode;
+    request.nameFilters = ConvertFileFilter(Filter);
+    request.defaultSuffix =
+        DefaultExt.startsWith(QLatin1Char('.')) ? DefaultExt.mid(1) : DefaultExt;
+    request.initialFile = FileName;
+    std::optional<QString> chosen = ui.ChooseFile(parent, request);
+    if (!chosen)
+        return false;
+    FileName = *chosen;
+    return true;
+}

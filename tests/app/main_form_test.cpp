@@ -1,0 +1,205 @@
+// Start-up state, the window's controls and the helpers behind the commands.
+#include "fake_ui_services.h"
+
+#include "app/gui/application.h"
+#include "app/gui/paint_box.h"
+#include "imaging/pictavo.h"
+#include "widgets/swatch_color_combo_box.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Encodes one fixed picture with the image library's current JPEG quality.
+QByteArray EncodeProbe(const QString& path) {
+    DibImage image{};
+    Pictavo().newdib(&image, 64, 32, 24, nullptr, 0);
+    for (int y = 0; y < 32; ++y) {
+        uint8_t* row = DibRow(image, y);
+        for (int x = 0; x < 64 * 3; ++x)
+            row[x] = static_cast<uint8_t>((x * 7 + y * 13) ^ (x * y));
+    }
+    Pictavo().SaveDib(image, QFile::encodeName(path).constData(), kDibFormatJpeg, nullptr);
+    Pictavo().deldib(image);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(MainFormStartUp, FillsTheWindowFromTheScreenAndTheDefaults) {
+    StartedForm s;
+    ASSERT_TRUE(s.started);
+    TMainForm& form = *s.form;
+    EXPECT_TRUE(s.ui.messages.empty());
+    EXPECT_EQ(form.windowTitle(), "Vantrel Clipmoor 1.0 - [noname.fmo]");
+    EXPECT_EQ(form.ProgramFolder(), QStringLiteral(CLIPMOOR_PROGRAM_DIR "/"));
+    EXPECT_EQ(form.TheProject().ProgramFolder, CLIPMOOR_PROGRAM_DIR "/");
+    EXPECT_EQ(form.OpenDialog2.Filter, QString::fromUtf8(kPictureFilter));
+
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QSize pixels = screen->geometry().size() * screen->devicePixelRatio();
+    const CaptureArea& area = form.TheProject().Area;
+    EXPECT_EQ(area.Left, 0);
+    EXPECT_EQ(area.Top, 0);
+    EXPECT_EQ(area.Right, pixels.width() - 1);
+    EXPECT_EQ(area.Bottom, pixels.height() - 1);
+    EXPECT_EQ(form.ScreenInfo->text(), QStringLiteral(" Area: ( 0,0 ) - ( %1,%2 ) ")
+                                           .arg(pixels.width() - 1)
+                                           .arg(pixels.height() - 1));
+    EXPECT_EQ(form.TheProject().MovieWidth, 500);
+    EXPECT_EQ(form.TheProject().MovieHeight, 300);
+    EXPECT_EQ(form.size(), QSize(750, 550));
+}
+
+TEST(MainFormStartUp, JpegQualityFollowsTheCompressionField) {
+    StartedForm s;
+    ASSERT_TRUE(s.started);
+    QTemporaryDir dir;
+    QByteArray atStart = EncodeProbe(dir.filePath("start.jpg"));
+    Pictavo().SetJPEGQual(75);
+    EXPECT_EQ(atStart, EncodeProbe(dir.filePath("q75.jpg")));
+
+    s.form->CompressEd->setValue(0);
+    QByteArray best = EncodeProbe(dir.filePath("best.jpg"));
+    Pictavo().SetJPEGQual(100);
+    EXPECT_EQ(best, EncodeProbe(dir.filePath("q100.jpg")));
+    EXPECT_NE(best, atStart);
+    EXPECT_EQ(s.form->TheProject().Compression, 0);
+}
+
+TEST(MainFormControls, CarryTheirCaptionsRangesAndDefaults) {
+    StartedForm s;
+    TMainForm& f = *s.form;
+    EXPECT_EQ(f.NewBtn->text(), "&New");
+    EXPECT_EQ(f.OpenBtn->toolTip(), "Open a existing Clipmoor movie");
+    EXPECT_EQ(f.SaveAsBtn->text(), "Save &as...");
+
+    ASSERT_EQ(f.PageControl1->count(), 3);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 0);
+    EXPECT_EQ(f.PageControl1->widget(0), f.TabSheet2);
+    EXPECT_EQ(f.PageControl1->tabText(0), "Record screen action");
+    EXPECT_EQ(f.PageControl1->tabText(1), "Edit animation");
+    EXPECT_EQ(f.PageControl1->tabText(2), "Create Flash movie");
+    QLabel* editHeader = f.TabSheet1->findChild<QLabel*>();
+    ASSERT_NE(editHeader, nullptr);
+    EXPECT_TRUE(editHeader->font().bold());
+    EXPECT_EQ(editHeader->text(), "Edit animation - create new objects with a click on \"New "
+                                  "object\" or change the properties of existing objects ");
+
+    EXPECT_EQ(f.BpSEd->minimum(), 1);
+    EXPECT_EQ(f.BpSEd->maximum(), 120);
+    EXPECT_EQ(f.BpSEd->value(), 5);
+    EXPECT_EQ(f.CompressEd->maximum(), 100);
+    EXPECT_EQ(f.CompressEd->singleStep(), 5);
+    EXPECT_EQ(f.CompressEd->value(), 25);
+    EXPECT_TRUE(f.RecordBtn->isEnabled());
+    EXPECT_FALSE(f.StopBtn->isEnabled());
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_EQ(f.Timer1->interval(), 200);
+
+    EXPECT_EQ(f.ListView1->headerItem()->text(0), "Object name");
+    EXPECT_EQ(f.ListView1->columnWidth(0), 155);
+    QStringList menu;
+    for (QAction* action : f.PopupMenu1->actions())
+        menu << action->text();
+    EXPECT_EQ(menu, QStringList({"Text", "Vector object", "Picture"}));
+    EXPECT_EQ(f.MoveDownBtn->toolTip(), "Move object down");
+    EXPECT_TRUE(f.OnlyActualCheck->isChecked());
+    EXPECT_FALSE(f.NoArrowsCheck->isChecked());
+    EXPECT_EQ(f.PaintBox1->size(), QSize(500, 300));
+
+    EXPECT_EQ(f.PageControl2->currentWidget(), f.TextPage);
+    EXPECT_FALSE(f.PageControl2->isTabEnabled(0));
+    EXPECT_FALSE(f.PageControl2->isTabEnabled(1));
+    EXPECT_TRUE(f.PageControl2->isTabEnabled(2));
+    EXPECT_EQ(f.FontSize->currentText(), "12");
+    EXPECT_EQ(f.FontSize->count(), 24);
+    EXPECT_EQ(f.RotEd->decimals(), 1);
+    EXPECT_EQ(f.RotEd->singleStep(), 10);
+    EXPECT_EQ(f.TimeEd2->singleStep(), 1000);
+    EXPECT_EQ(f.TransEd->tickInterval(), 10);
+    EXPECT_TRUE(f.DelObCheck->isChecked());
+    EXPECT_EQ(f.TFarbeEd->HTMLcolor(), "#000000");
+    EXPECT_EQ(f.ObjectKindBox->itemText(1), "Ellipse");
+
+    EXPECT_TRUE(f.AutoLoadFlashCheck->isChecked());
+    EXPECT_TRUE(f.CreateHTMLCheck->isChecked());
+    EXPECT_EQ(f.SaveDialog1.DefaultExt, ".swf");
+}
+
+TEST(FileDialogs, FiltersAndOptionsComeFromTheProgramsFilterStrings) {
+    QStringList pictures = ConvertFileFilter(QString::fromUtf8(kPictureFilter));
+    ASSERT_EQ(pictures.size(), 14);
+    EXPECT_EQ(pictures.first(), "All picture (*.BMP *.DIB *.GIF *.IFF *.JIF *.JPG *.LBM *.PCX "
+                                "*.RLE *.TGA *.TIF *.PNG)");
+    EXPECT_EQ(pictures[1], "BMP - Windows,OS/2 Bitmap (*.BMP)");
+    EXPECT_EQ(pictures.last(), "All files (*)");
+    EXPECT_EQ(ConvertFileFilter(kProjectFilter), QStringList{"Clipmoor files (*.fmo)"});
+
+    FileDialogRequest request{FileDialogMode::Save, {"Clipmoor files (*.fmo)"}, "fmo", {}};
+    std::unique_ptr<QFileDialog> save = BuildFileDialog(nullptr, request);
+    EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_TRUE(save->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_EQ(save->defaultSuffix(), "fmo");
+    EXPECT_EQ(save->nameFilters(), request.nameFilters);
+    request.mode = FileDialogMode::Open;
+    EXPECT_EQ(BuildFileDialog(nullptr, request)->fileMode(), QFileDialog::ExistingFile);
+}
+
+TEST(MessageBoxes, ShowTextCaptionButtonsAndIcon) {
+    std::unique_ptr<QMessageBox> box = BuildMessageBox(
+        nullptr, {"You will lose any information that is not saved up to now.", "File/New",
+                  QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Information});
+    EXPECT_EQ(box->windowTitle(), "File/New");
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box->icon(), QMessageBox::Information);
+    EXPECT_EQ(box->text(), "You will lose any information that is not saved up to now.");
+    EXPECT_EQ(DefaultCaption(), "Clipmoor");
+}
+
+TEST(ProgramFolder, GetsExactlyOneTrailingSlash) {
+    EXPECT_EQ(WithTrailingSlash("/opt/clipmoor"), "/opt/clipmoor/");
+    EXPECT_EQ(WithTrailingSlash("/opt/clipmoor/"), "/opt/clipmoor/");
+    EXPECT_EQ(WithTrailingSlash("/"), "/");
+    EXPECT_EQ(AreaLabelText({0, 0, 1023, 767}), " Area: ( 0,0 ) - ( 1023,767 ) ");
+}
+
+TEST(ProjectTexts, DecodeUtf8AndFallBackToTheWindowsCodePage) {
+    EXPECT_EQ(ProjectText("Gr\xC3\xBC\xC3\x9F"), QString::fromUtf8("Grüß"));
+    EXPECT_EQ(ProjectText("Gr\xFC\xDF"), QString::fromUtf8("Grüß"));
+}
+
+// An exception thrown by a handler is shown and the program goes on.
+struct ThrowingObject : QObject {
+    bool event(QEvent*) override { throw std::runtime_error("Disk on fire"); }
+};
+
+TEST(Application, ReportsExceptionsThatEscapeHandlers) {
+    FakeUi ui;
+    TApplication::SetErrorReporter(&ui);
+    ThrowingObject object;
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&object, &event);
+    TApplication::SetErrorReporter(nullptr);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Disk on fire");
+    EXPECT_EQ(ui.messages[0].icon, QMessageBox::Critical);
+}
+
+} // namespace
