@@ -1,6 +1,12 @@
 // The hook component's window-system side without Qt: an own Xlib connection with a
 // hidden window that receives the hook messages. The owner pumps it, e.g. with
 // ProcessEvents after poll() on ConnectionFd().
+//
+//   XlibHookHost host;                  // declared before the component it serves
+//   TrasWinGod hooks{host};
+//   hooks.OnMouseMsg = [&](int32_t, uint32_t mesId, const MouseHookStruct& point) { ... };
+//   hooks.InstallMouseHook();           // may throw HookError
+//   while (recording) host.WaitAndProcessEvents(std::chrono::milliseconds(10));
 #pragma once
 
 #include "record/hooks/ras_win_god.h"
