@@ -340,7 +340,9 @@ TEST_F(ProjectFileTest, DamagedCountsLengthsAndSizesLeaveTheOpenProjectUntouched
         .U32(0)
         .String("Arial")
         .I32(1)
-        .Raw(std::string(80, 'x'));
+        .Raw(std::string(72, '\0')) // both states; the rest of the file is sound
+        .U32(25)
+        .U32(0);
     damaged.emplace_back("zero text length", bytes);
     bytes = {};
     bytes.Header(100, 80, 5, 1).I32(0).I32(0).U32(0x7FFFFFFF).Raw(std::string(100, 'x'));
@@ -353,7 +355,9 @@ TEST_F(ProjectFileTest, DamagedCountsLengthsAndSizesLeaveTheOpenProjectUntouched
         .Raw("Text")
         .String("Arial")
         .I32(1)
-        .Raw(std::string(80, 'x'));
+        .Raw(std::string(72, '\0')) // both states; the rest of the file is sound
+        .U32(25)
+        .U32(0);
     damaged.emplace_back("text without its zero", bytes);
     bytes = {};
     bytes.Header(100, 80, 5, 1)
