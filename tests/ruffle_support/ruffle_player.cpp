@@ -76,6 +76,12 @@ ChildResult RunChild(const std::vector<std::string>& argv, std::chrono::millisec
     if (pipe(fds) != 0) {
         return result;
     }
+    // Built before fork: the child of a threaded process must not allocate.
+    std::vector<char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0) {
         close(fds[0]);
@@ -87,11 +93,6 @@ ChildResult RunChild(const std::vector<std::string>& argv, std::chrono::millisec
         dup2(fds[1], STDERR_FILENO);
         close(fds[0]);
         close(fds[1]);
-        std::vector<char*> args;
-        for (const auto& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
     }
@@ -330,9 +331,9 @@ std::optional<RufflePlayback> PlayMovie(const std::string& swfPath, int width, i
                                      std::to_string(options.timeoutMs),
                                      "--node-dir",
                                      nodeDir.string()};
-    // Browser start, loading and the shots each have the timeout; add a margin for shutdown.
+    // The driver gives up by itself after three timeouts and ten seconds; this is the backstop.
     const auto limit =
-        std::chrono::milliseconds(static_cast<int64_t>(options.timeoutMs) * 3 + 15000);
+        std::chrono::milliseconds(static_cast<int64_t>(options.timeoutMs) * 3 + 20000);
     const ChildResult child = RunChild(argv, limit);
     if (!child.started) {
         *error = "cannot start node: " + std::string(std::strerror(errno));
@@ -342,6 +343,10 @@ std::optional<RufflePlayback> PlayMovie(const std::string& swfPath, int width, i
     if (child.timedOut) {
         *error = "the emulator run was stopped after " + std::to_string(limit.count()) +
                  " ms; output: " + child.output;
+        return std::nullopt;
+    }
+    if (child.exitCode == 127 && line.empty()) {
+        *error = std::string("node could not be started; ") + kRunTestSh;
         return std::nullopt;
     }
     if (child.exitCode != 0 || JsonField(line, "ok") != "true") {

@@ -453,17 +453,23 @@ async function main() {
         console.log(JSON.stringify({ ok: false, error: e.message }));
         process.exit(2);
     }
-    // A hard ceiling so that no run can hang the caller.
+    // A hard ceiling so that no run can hang the caller (browser start, loading and the shots
+    // each have the timeout).  Playwright ends the browser when the process exits.
+    const ceilingMs = options.timeoutMs * 3 + 10000;
     const guard = setTimeout(() => {
-        console.log(JSON.stringify({ ok: false, error: `gave up after ${options.timeoutMs * 2} ms` }));
+        console.log(JSON.stringify({ ok: false, error: `gave up after ${ceilingMs} ms` }));
         process.exit(1);
-    }, options.timeoutMs * 2);
+    }, ceilingMs);
     try {
         const result = await run(options);
         console.log(JSON.stringify(result));
         clearTimeout(guard);
     } catch (e) {
-        console.log(JSON.stringify({ ok: false, error: e.message }));
+        // The first line says what failed; the browser's log that Playwright appends goes to
+        // standard error for whoever needs to dig deeper.
+        const [headline, ...details] = String(e.message).split('\n');
+        if (details.length) process.stderr.write(details.join('\n') + '\n');
+        console.log(JSON.stringify({ ok: false, error: headline }));
         process.exitCode = 1;
         clearTimeout(guard);
     }
