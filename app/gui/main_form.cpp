@@ -7,6 +7,8 @@
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
+#include "record/hooks/ras_win_god.h"
+#include "record/hooks/xcb_hook_host.h"
 #include "widgets/swatch_color_combo_box.h"
 
 #include <QCloseEvent>
@@ -99,6 +101,7 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
 
 TMainForm::~TMainForm() {
     FormDestroy();
+    hookComponent_.reset(); // removes the hooks before the host goes
 }
 
 bool TMainForm::FormCreate(const QString& programFolder) {
@@ -127,8 +130,16 @@ bool TMainForm::FormCreate(const QString& programFolder) {
 }
 
 void TMainForm::InstallKeyboardHook() {
-    // Integration point for the global keyboard hook (hot key Alt + Ctrl + F11): the hook
-    // component installs it here once it is part of the program.
+    hookHost_ = std::make_unique<XcbHookHost>();
+    hookComponent_ = std::make_unique<TrasWinGod>(*hookHost_, project_.ProgramFolder);
+    rasWinGod1 = hookComponent_.get();
+    // Without the hook the program runs on, only the hot key does not work.
+    try {
+        rasWinGod1->InstallKeyboardHook();
+    } catch (const HookError& error) {
+        ui_.ShowMessage(this, {QString::fromUtf8(error.what()), DefaultCaption(), QMessageBox::Ok,
+                               QMessageBox::Critical});
+    }
 }
 
 void TMainForm::SetCurrentFileName(const QString& fileName) {

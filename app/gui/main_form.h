@@ -10,6 +10,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
+
 #include <string>
 
 class PictureButton;
@@ -34,6 +36,8 @@ class QTreeWidget;
 class TAboutBox;
 class TPaintBox;
 class TSwatchColorComboBox;
+class TrasWinGod;
+class XcbHookHost;
 
 // The maker's web address: the caption of the web button and where it leads.
 inline constexpr const char* kMakerWebAddress = "https://www.vantrel.com/clipmoor/";
@@ -189,6 +193,9 @@ public:
     TFileDialogSettings SaveDialog1;
     QTimer* Timer1 = nullptr;
     TAboutBox* AboutBox = nullptr;
+    // The global hook component; exists from FormCreate on. The recorder assigns its
+    // OnKeybrdMsg and OnMouseMsg events.
+    TrasWinGod* rasWinGod1 = nullptr;
 
     // Keep programmatic changes of the editor's controls from echoing back.
     bool FillingControls = false;
@@ -210,4 +217,6 @@ private:
     UiServices& ui_;
     Project project_;
     QString programFolder_;
+    std::unique_ptr<XcbHookHost> hookHost_; // outlives the component
+    std::unique_ptr<TrasWinGod> hookComponent_;
 };

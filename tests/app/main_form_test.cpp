@@ -4,6 +4,7 @@
 #include "app/gui/application.h"
 #include "app/gui/paint_box.h"
 #include "imaging/pictavo.h"
+#include "record/hooks/ras_win_god.h"
 #include "widgets/swatch_color_combo_box.h"
 
 #include <QCheckBox>
@@ -65,6 +66,23 @@ TEST(MainFormStartUp, FillsTheWindowFromTheScreenAndTheDefaults) {
     EXPECT_EQ(form.TheProject().MovieWidth, 500);
     EXPECT_EQ(form.TheProject().MovieHeight, 300);
     EXPECT_EQ(form.size(), QSize(750, 550));
+    ASSERT_NE(form.rasWinGod1, nullptr);
+    EXPECT_TRUE(form.rasWinGod1->KeyboardHookInstalled());
+    EXPECT_FALSE(form.rasWinGod1->MouseHookInstalled());
+}
+
+TEST(MainFormStartUp, RunsWithoutTheHotKeyWhenTheHookLibraryIsMissing) {
+    QTemporaryDir folder; // the image library, but no hook libraries
+    ASSERT_TRUE(
+        QFile::copy(CLIPMOOR_PROGRAM_DIR "/libPictavo.so", folder.filePath("libPictavo.so")));
+    FakeUi ui;
+    TMainForm form(ui);
+    EXPECT_TRUE(form.FormCreate(folder.path()));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Unable to install a keyboard hook!");
+    EXPECT_EQ(ui.messages[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(form.rasWinGod1->KeyboardHookInstalled());
+    EXPECT_EQ(form.TheProject().MovieWidth, 500); // the rest of the start-up ran
 }
 
 TEST(MainFormStartUp, JpegQualityFollowsTheCompressionField) {
