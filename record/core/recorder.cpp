@@ -1,0 +1,173 @@
+#include "record/core/recorder.h"
+
+#include "imaging/pictavo.h"
+#include "model/project_objects.h"
+#include "record/core/capture_geometry.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+
+namespace {
+
+constexpr int64_t kMegabyte = 1024 * 1024;
+
+// Rows of a 24-bit picture are padded to whole 32-bit words.
+int64_t BytesOfPicture(int32_t width, int32_t height) {
+    return (static_cast<int64_t>(width) * 3 + 3) / 4 * 4 * height;
+}
+
+std::string MemoryStopMessage(int64_t limit) {
+    return "The recording was stopped because its pictures would need more than " +
+           std::to_string(limit / kMegabyte) + " MB of memory. Everything recorded so far is kept.";
+}
+
+} // namespace
+
+Recorder::Recorder(Project& project, FrameSource& source, RecorderClock& clock)
+    : project_(project), source_(source), clock_(clock), memoryLimit_(DefaultMemoryLimit()) {}
+
+Recorder::~Recorder() {
+    Stop();
+}
+
+int64_t Recorder::DefaultMemoryLimit() {
+    int64_t physical = static_cast<int64_t>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
+    std::ifstream cgroupLimit("/sys/fs/cgroup/memory.max");
+    int64_t limit = 0;
+    if (cgroupLimit >> limit && limit > 0 && (physical <= 0 || limit < physical))
+        physical = limit;
+    return physical > 0 ? physical / 2 : int64_t{1} << 30;
+}
+
+void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t framesPerSecond) {
+    Stop();
+    std::optional<CaptureArea> onScreen =
+        ClipAreaToScreen(area, source_.ScreenWidth(), source_.ScreenHeight());
+    if (!onScreen)
+        throw CaptureError("The capture area lies outside the screen.");
+    // Prepared first: a screen that cannot be captured leaves the project untouched.
+    source_.Begin(*onScreen);
+    area_ = *onScreen;
+
+    ClearObjects(project_);
+    project_.PointerTrack.Clear();
+    PointerSample* start = project_.PointerTrack.Add();
+    start->X = pointer.x - area_.Left;
+    start->Y = pointer.y - area_.Top;
+    start->Time = 0;
+    project_.MovieWidth = AreaWidth(area_);
+    project_.MovieHeight = AreaHeight(area_);
+
+    recordingStartTick_ = timerStart_ = clock_.NowMs();
+    captureBusy_ = false;
+    firstFrame_ = true;
+    previous_ = {};
+    intervalMs_ = RecordingIntervalMs(framesPerSecond);
+    lastTickIndex_ = 0;
+    framesRecorded_ = skippedTicks_ = pictureBytes_ = 0;
+    stopMessage_.clear();
+    recording_ = true;
+}
+
+int64_t Recorder::NextTickDueMs() const {
+    return timerStart_ + (lastTickIndex_ + 1) * intervalMs_;
+}
+
+void Recorder::CountSkippedTicks(int64_t now) {
+    // Tick k is due k intervals after the start; a tick that arrives when later ones
+    // are due too stands for all of them.
+    int64_t due = (now - timerStart_) / intervalMs_;
+    if (due > lastTickIndex_ + 1)
+        skippedTicks_ += due - lastTickIndex_ - 1;
+    lastTickIndex_ = std::max(lastTickIndex_ + 1, due);
+}
+
+TickOutcome Recorder::Tick() {
+    if (!recording_)
+        return TickOutcome::NotRecording;
+    if (captureBusy_)
+        return TickOutcome::Busy;
+    CountSkippedTicks(clock_.NowMs());
+    captureBusy_ = true;
+    TickOutcome outcome;
+    try {
+        outcome = CaptureFrame();
+    } catch (const CaptureError& error) {
+        outcome = StopBySelf(std::string(error.what()) +
+                             " The recording was stopped; everything recorded so far is kept.");
+    }
+    captureBusy_ = false;
+    return outcome;
+}
+
+TickOutcome Recorder::CaptureFrame() {
+    PixelPlane current = source_.Capture();
+    std::optional<PixelBox> box;
+    if (firstFrame_)
+        box = PixelBox{0, 0, current.width - 1, current.height - 1};
+    else
+        box = FindChangedBox(previous_, current);
+    // The capture buffers alternate, so the plane just filled stays valid until the
+    // capture after next: it is the next comparison's previous picture.
+    previous_ = current;
+    if (!box) {
+        firstFrame_ = false;
+        return TickOutcome::Unchanged;
+    }
+
+    int64_t bytes = BytesOfPicture(box->Width(), box->Height());
+    if (pictureBytes_ + bytes + source_.BufferBytes() > memoryLimit_)
+        return StopBySelf(MemoryStopMessage(memoryLimit_));
+    DibImage picture{};
+    Pictavo().newdib(&picture, box->Width(), box->Height(), 24, nullptr, 0);
+    if (!picture.pixels)
+        return StopBySelf("The recording was stopped because there is not enough memory for "
+                          "another picture. Everything recorded so far is kept.");
+    CopyBoxToBottomUpBgr(current, *box, picture.pixels, picture.bytesPerRow);
+
+    int64_t now = clock_.NowMs();
+    if (firstFrame_)
+        recordingStartTick_ = now;
+    AddRecordedFrame(project_, ChangedBox{box->x0, box->y0, box->x1, box->y1},
+                     MillisecondsSinceStart(now), picture);
+    firstFrame_ = false;
+    ++framesRecorded_;
+    pictureBytes_ += static_cast<int64_t>(picture.bytesPerRow) * box->Height();
+    return TickOutcome::FrameAdded;
+}
+
+TickOutcome Recorder::StopBySelf(std::string message) {
+    Stop();
+    stopMessage_ = std::move(message);
+    return TickOutcome::Stopped;
+}
+
+int32_t Recorder::MillisecondsSinceStart(int64_t now) const {
+    int64_t elapsed = now - recordingStartTick_;
+    return static_cast<int32_t>(std::clamp<int64_t>(elapsed, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+void Recorder::AddPointerSample(ScreenPoint pointer) {
+    if (!recording_)
+        return;
+    PointerSample* sample = project_.PointerTrack.Add();
+    sample->X = pointer.x - area_.Left;
+    sample->Y = pointer.y - area_.Top;
+    sample->Time = MillisecondsSinceStart(clock_.NowMs());
+}
+
+void Recorder::Stop() {
+    if (!recording_)
+        return;
+    recording_ = false;
+    previous_ = {};
+    source_.End();
+}
+
+RecorderButtonStates ButtonStatesFor(bool recording) {
+    return {!recording, recording, !recording, !recording};
+}
