@@ -1,0 +1,249 @@
+// clipmoor-cli record: records an area of the X screen into a project without windows,
+// for automation and screencasts on machines without a desktop (Xvfb will do).
+#include "cli_command.h"
+
+#include "imaging/pictavo.h"
+#include "model/project_file.h"
+#include "model/project_objects.h"
+#include "record/core/capture_geometry.h"
+#include "record/core/recorder.h"
+#include "record/core/screen_capture.h"
+#include "record/hooks/ras_win_god.h"
+#include "record/hooks/xlib_hook_host.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace {
+
+constexpr const char* kUsage =
+    "record --area L,T,R,B|full --fps N --seconds S [--compression C] PROJECT.fmo";
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) {
+    stopRequested = 1;
+}
+
+struct RecordOptions {
+    std::optional<CaptureArea> area; // none: the whole screen
+    int32_t framesPerSecond = kDefaultFramesPerSecond;
+    double seconds = 0;
+    int32_t compression = kDefaultCompression;
+    std::string projectPath;
+};
+
+bool ParseInteger(const std::string& text, int32_t low, int32_t high, int32_t& value) {
+    try {
+        size_t used = 0;
+        long long parsed = std::stoll(text, &used);
+        if (used != text.size() || parsed < low || parsed > high)
+            return false;
+        value = static_cast<int32_t>(parsed);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ParseArea(const std::string& text, std::optional<CaptureArea>& area) {
+    if (text == "full") {
+        area.reset();
+        return true;
+    }
+    int32_t values[4];
+    size_t from = 0;
+    for (int i = 0; i < 4; ++i) {
+        size_t comma = i < 3 ? text.find(',', from) : text.size();
+        if (comma == std::string::npos ||
+            !ParseInteger(text.substr(from, comma - from), -1000000, 1000000, values[i]))
+            return false;
+        from = comma + 1;
+    }
+    if (from != text.size() + 1)
+        return false;
+    area = CaptureArea{values[0], values[1], values[2], values[3]};
+    NormaliseArea(*area);
+    return true;
+}
+
+// Returns an error text, empty when the arguments are complete and valid.
+std::string ParseOptions(const std::vector<std::string>& args, RecordOptions& options) {
+    bool haveArea = false, haveFps = false, haveSeconds = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bool isOption =
+            arg == "--area" || arg == "--fps" || arg == "--seconds" || arg == "--compression";
+        if (isOption && i + 1 >= args.size())
+            return arg + " needs a value";
+        if (arg == "--area") {
+            if (!ParseArea(args[++i], options.area))
+                return "--area takes L,T,R,B (screen pixels, both ends inclusive) or full";
+            haveArea = true;
+        } else if (arg == "--fps") {
+            if (!ParseInteger(args[++i], kMinFramesPerSecond, kMaxFramesPerSecond,
+                              options.framesPerSecond))
+                return "--fps takes a whole number from 1 to 120";
+            haveFps = true;
+        } else if (arg == "--seconds") {
+            try {
+                size_t used = 0;
+                options.seconds = std::stod(args[++i], &used);
+                if (used != args[i].size() || !(options.seconds > 0) || options.seconds > 1e7)
+                    throw std::invalid_argument("seconds");
+            } catch (const std::exception&) {
+                return "--seconds takes a positive number of seconds";
+            }
+            haveSeconds = true;
+        } else if (arg == "--compression") {
+            if (!ParseInteger(args[++i], kMinCompression, kMaxCompression, options.compression))
+                return "--compression takes a whole number from 0 to 100";
+        } else if (!arg.empty() && arg[0] == '-') {
+            return "unknown option " + arg;
+        } else if (options.projectPath.empty()) {
+            options.projectPath = arg;
+        } else {
+            return "only one project file can be written";
+        }
+    }
+    if (!haveArea || !haveFps || !haveSeconds || options.projectPath.empty())
+        return "--area, --fps, --seconds and the project file are required";
+    return {};
+}
+
+// The mouse hook, when its library loads and the display lets it listen.
+struct PointerTrackHook {
+    std::unique_ptr<XlibHookHost> host;
+    std::unique_ptr<TrasWinGod> hooks;
+
+    void Install(Recorder& recorder) {
+        try {
+            host = std::make_unique<XlibHookHost>();
+            hooks = std::make_unique<TrasWinGod>(*host, ProgramFolder());
+            hooks->OnMouseMsg = [&recorder](int32_t, uint32_t mesId, const MouseHookStruct& at) {
+                if (mesId == MouseMove)
+                    recorder.AddPointerSample({at.x, at.y});
+            };
+            hooks->InstallMouseHook();
+        } catch (const HookError& error) {
+            std::cerr << error.what() << " The recording has no pointer track.\n";
+            hooks.reset();
+            host.reset();
+        }
+    }
+    void Remove() {
+        if (hooks)
+            hooks->RemoveMouseHook();
+    }
+    // Waits up to `ms`, handling pointer messages meanwhile.
+    void Wait(int64_t ms) {
+        if (host)
+            host->WaitAndProcessEvents(std::chrono::milliseconds(ms));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+};
+
+void RunRecordingLoop(Recorder& recorder, RecorderClock& clock, PointerTrackHook& pointer,
+                      int64_t deadline) {
+    while (!stopRequested && recorder.Recording()) {
+        int64_t now = clock.NowMs();
+        if (now >= deadline)
+            return;
+        int64_t due = recorder.NextTickDueMs();
+        if (now >= due) {
+            if (recorder.Tick() == TickOutcome::Stopped)
+                return;
+            continue;
+        }
+        pointer.Wait(std::min(due, deadline) - now);
+    }
+}
+
+int RunRecord(const std::vector<std::string>& args) {
+    RecordOptions options;
+    std::string problem = ParseOptions(args, options);
+    if (!problem.empty()) {
+        std::cerr << "clipmoor-cli record: " << problem << "\nUsage: clipmoor-cli " << kUsage
+                  << "\n";
+        return 2;
+    }
+    if (!LoadPictavo(ProgramFolder())) {
+        std::cerr << kPictavoLoadError << "\n";
+        return 1;
+    }
+
+    Project project;
+    project.ProgramFolder = ProgramFolder();
+    project.FramesPerSecond = options.framesPerSecond;
+    project.Compression = options.compression;
+
+    std::unique_ptr<ScreenCapture> capture;
+    try {
+        capture = std::make_unique<ScreenCapture>();
+    } catch (const CaptureError& error) {
+        std::cerr << error.what() << "\n";
+        return 1;
+    }
+    CaptureArea area =
+        options.area.value_or(FullScreenArea(capture->ScreenWidth(), capture->ScreenHeight()));
+
+    SteadyRecorderClock clock;
+    Recorder recorder(project, *capture, clock);
+    PointerTrackHook pointer;
+    pointer.Install(recorder);
+
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    struct sigaction oldInterrupt {
+    }, oldTerminate{};
+    sigaction(SIGINT, &action, &oldInterrupt);
+    sigaction(SIGTERM, &action, &oldTerminate);
+
+    try {
+        recorder.Start(area, capture->PointerPosition(), options.framesPerSecond);
+    } catch (const CaptureError& error) {
+        std::cerr << error.what() << "\n";
+        return 1;
+    }
+    const CaptureArea& recorded = recorder.RecordedArea();
+    std::cout << "Recording" << AreaLabelText(recorded) << "at " << options.framesPerSecond
+              << " frames per second (one capture every " << recorder.IntervalMs() << " ms)\n"
+              << std::flush;
+    int64_t started = clock.NowMs();
+    RunRecordingLoop(recorder, clock, pointer,
+                     started + static_cast<int64_t>(options.seconds * 1000.0));
+    int64_t elapsed = clock.NowMs() - started;
+    pointer.Remove();
+    recorder.Stop();
+    sigaction(SIGINT, &oldInterrupt, nullptr);
+    sigaction(SIGTERM, &oldTerminate, nullptr);
+
+    if (!recorder.StopMessage().empty())
+        std::cerr << recorder.StopMessage() << "\n";
+    std::cout << "Frames recorded: " << recorder.FramesRecorded() << " in " << elapsed
+              << " ms\nSkipped ticks: " << recorder.SkippedTicks()
+              << "\nBytes held: " << recorder.PictureBytes()
+              << "\nPointer samples: " << project.PointerTrack.Count() << "\n";
+
+    ProjectFileResult saved = SaveProject(project, options.projectPath);
+    ClearObjects(project);
+    if (!saved) {
+        std::cerr << saved.message << "\n";
+        return 1;
+    }
+    std::cout << "Saved " << options.projectPath << "\n";
+    return 0;
+}
+
+CliCommandRegistration reg({"record", kUsage,
+                            "Record an area of the X screen into a project until the time is "
+                            "up or the program is interrupted (Ctrl+C), then save it.",
+                            RunRecord});
+
+} // namespace
