@@ -63,7 +63,9 @@ QWidget* TMainForm::BuildRecordTab() {
     HotKeyNote = new QLabel(QStringLiteral("Ctrl + Shift + F11 works as well, for desktops on "
                                            "which Ctrl + Alt + F11 switches to a text console."));
     HotKeyNote->setWordWrap(true);
-    HotKeyNote->setEnabled(false);
+    QFont noteFont = HotKeyNote->font();
+    noteFont.setItalic(true);
+    HotKeyNote->setFont(noteFont);
     auto* recordLayout = new QGridLayout(recording);
     recordLayout->addWidget(RecordBtn, 0, 0);
     recordLayout->addWidget(StopBtn, 0, 1);

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -41,6 +42,7 @@ TEST(Screenshots, EveryTabAndTheAboutBox) {
                            "main-window-movie.png"};
     for (int tab = 0; tab < 3; ++tab) {
         form.PageControl1->setCurrentIndex(tab);
+        form.statusBar()->clearMessage();
         QTest::qWait(50);
         EXPECT_EQ(form.size(), QSize(750, 550)) << "the layout needs more room on " << names[tab];
         QImage shot = form.grab().toImage();
