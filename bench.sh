@@ -7,10 +7,14 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/tools/build.sh" >/dev/null
 names=("$@")
 if ((${#names[@]} == 0)); then
-    for dir in "$root"/bench/*/; do names+=("$(basename "$dir")"); done
+    for runner in "$root"/bench/*/run.sh; do names+=("$(basename "$(dirname "$runner")")"); done
 fi
+# Every benchmark folder has a run.sh that takes the build folder.
+status=0
 for name in "${names[@]}"; do
-    echo "== $name"
     runner="$root/bench/$name/run.sh"
-    if [[ -x "$runner" ]]; then "$runner" "$root/build"; else "$root/build/bench/$name"; fi
+    [[ -f "$runner" ]] || { echo "== $name: no benchmark here" >&2; status=1; continue; }
+    echo "== $name"
+    bash "$runner" "$root/build" || status=1
 done
+exit "$status"
