@@ -200,13 +200,21 @@ PixelPlane ScreenCapture::Capture() {
     bool ok;
     {
         ErrorTrap trap(s.display);
-        if (buffer.shared)
+        if (buffer.shared) {
             ok = XShmGetImage(s.display, s.root, image, s.area.Left, s.area.Top, AllPlanes);
-        else
-            ok = XGetSubImage(s.display, s.root, s.area.Left, s.area.Top,
-                              static_cast<unsigned>(image->width),
-                              static_cast<unsigned>(image->height), AllPlanes, ZPixmap, image, 0,
-                              0) != nullptr;
+        } else {
+            // XGetSubImage would copy pixel by pixel; a fresh image replaces the buffer.
+            XImage* fresh = XGetImage(s.display, s.root, s.area.Left, s.area.Top,
+                                      static_cast<unsigned>(image->width),
+                                      static_cast<unsigned>(image->height), AllPlanes, ZPixmap);
+            ok = fresh && fresh->bits_per_pixel == 32 && fresh->byte_order == LSBFirst;
+            if (fresh && !ok)
+                XDestroyImage(fresh);
+            if (ok) {
+                XDestroyImage(image);
+                buffer.image = image = fresh;
+            }
+        }
         ok = !trap.Failed() && ok;
     }
     if (!ok)

@@ -1,5 +1,5 @@
 // Copies a rectangle of the X screen: XShmGetImage on the root window into shared
-// memory, or XGetSubImage when the server offers no shared memory (a remote display).
+// memory, or XGetImage when the server offers no shared memory (a remote display).
 #pragma once
 
 #include "record/core/frame_source.h"
