@@ -1,0 +1,238 @@
+#include "app/gui/export_commands.h"
+
+#include "app/gui/export_files.h"
+#include "movie/movie_builder.h"
+#include "movie/publish.h"
+#include "record/hooks/ras_win_god.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString FromLocal(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// Keeps the window open while a build runs: the build's data lives in it.
+class CloseBlocker : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close)
+            return false;
+        event->ignore();
+        return true;
+    }
+};
+
+// How often a running build lets the window repaint.
+constexpr int kRepaintIntervalMs = 40;
+
+} // namespace
+
+// Everything a running build holds off, and gives back however the build ends: the buttons
+// that start another build, the recorder's timer and hook events (they would change the
+// Project under the builder), the preview's painting and closing the window.
+class ExportCommands::BuildGuard {
+public:
+    explicit BuildGuard(ExportCommands& commands)
+        : commands_(commands), controls_(commands.controls_) {
+        commands_.building_ = true;
+        for (QWidget* widget : controls_.busyDisabled)
+            if (widget) {
+                wasEnabled_.push_back(widget->isEnabled());
+                widget->setEnabled(false);
+            }
+        if (controls_.recorderTimer && controls_.recorderTimer->isActive()) {
+            recorderWasRunning_ = true;
+            controls_.recorderTimer->stop();
+        }
+        if (controls_.hooks)
+            hooks_ = controls_.hooks();
+        if (hooks_) {
+            keyboard_ = std::move(hooks_->OnKeybrdMsg);
+            mouse_ = std::move(hooks_->OnMouseMsg);
+            hooks_->OnKeybrdMsg = nullptr;
+            hooks_->OnMouseMsg = nullptr;
+        }
+        if (controls_.preview) {
+            previewWasUpdating_ = controls_.preview->updatesEnabled();
+            controls_.preview->setUpdatesEnabled(false);
+        }
+        if (controls_.owner)
+            controls_.owner->installEventFilter(&closeBlocker_);
+        if (QProgressBar* bar = controls_.BuildProgress) {
+            bar->setRange(0, 0);
+            bar->setValue(0);
+            bar->show();
+        }
+        sinceRepaint_.start();
+        AllowRepaint();
+    }
+
+    ~BuildGuard() {
+        if (controls_.owner)
+            controls_.owner->removeEventFilter(&closeBlocker_);
+        // Clicks and keys held back during the build reach the window now, while the build
+        // buttons are still disabled: a click on Play during a build does not start another.
+        QCoreApplication::processEvents();
+        if (controls_.BuildProgress)
+            controls_.BuildProgress->hide();
+        if (controls_.preview)
+            controls_.preview->setUpdatesEnabled(previewWasUpdating_);
+        if (hooks_) {
+            hooks_->OnKeybrdMsg = std::move(keyboard_);
+            hooks_->OnMouseMsg = std::move(mouse_);
+        }
+        if (recorderWasRunning_)
+            controls_.recorderTimer->start();
+        size_t i = 0;
+        for (QWidget* widget : controls_.busyDisabled)
+            if (widget)
+                widget->setEnabled(wasEnabled_[i++]);
+        commands_.building_ = false;
+    }
+
+    void Progress(int32_t framesDone, int32_t frameCount) {
+        if (QProgressBar* bar = controls_.BuildProgress) {
+            bar->setRange(0, frameCount);
+            bar->setValue(framesDone);
+        }
+        if (sinceRepaint_.elapsed() >= kRepaintIntervalMs)
+            AllowRepaint();
+    }
+
+private:
+    void AllowRepaint() {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        sinceRepaint_.restart();
+    }
+
+    ExportCommands& commands_;
+    ExportControls& controls_;
+    std::vector<bool> wasEnabled_;
+    bool recorderWasRunning_ = false;
+    TrasWinGod* hooks_ = nullptr;
+    TKeybrdMsg keyboard_;
+    TMouseMsg mouse_;
+    bool previewWasUpdating_ = true;
+    CloseBlocker closeBlocker_;
+    QElapsedTimer sinceRepaint_;
+};
+
+ExportCommands::ExportCommands(UiServices& ui, Project& project, ExportControls controls)
+    : ui_(ui), project_(project), controls_(std::move(controls)) {}
+
+ExportCommands::~ExportCommands() = default;
+
+void ExportCommands::SetFolders(const QString& programFolder, const QString& cacheFolder) {
+    programFolder_ = programFolder;
+    cacheFolder_ = cacheFolder;
+    server_.SetPlayerFolder(InstalledPlayerFolder(programFolder));
+}
+
+void ExportCommands::PlayBtnClick() {
+    if (building_)
+        return;
+    // An installed program cannot write into its own folder; its scratch movie goes to the
+    // user's cache instead.
+    controls_.SaveDialog1->FileName =
+        PlayFolder(programFolder_, cacheFolder_) + QString::fromUtf8(kPlayMovieName);
+    if (BuildMovie())
+        PublishMovie(true);
+}
+
+void ExportCommands::CreateFlashBtnClick() {
+    if (building_)
+        return;
+    if (!controls_.SaveDialog1->Execute(ui_, controls_.owner, FileDialogMode::Save))
+        return;
+    if (BuildMovie())
+        PublishMovie(false);
+}
+
+bool ExportCommands::BuildMovie() {
+    if (building_)
+        return false;
+    MovieBuildResult result;
+    {
+        BuildGuard guard(*this);
+        const double framesPerSecond = controls_.BpSEd ? controls_.BpSEd->value() : 5;
+        result =
+            ::BuildMovie(project_, LocalPath(controls_.SaveDialog1->FileName), framesPerSecond,
+                         [&guard](int32_t done, int32_t count) { guard.Progress(done, count); });
+    }
+    if (controls_.ListView1Click)
+        controls_.ListView1Click();
+    if (!result) {
+        ReportError(FromLocal(result.message));
+        return false;
+    }
+    return true;
+}
+
+void ExportCommands::PublishMovie(bool forPlay) {
+    const QString movieFile = controls_.SaveDialog1->FileName;
+    const std::string movieName = FileNamePart(LocalPath(movieFile));
+    const bool createPage = controls_.CreateHTMLCheck->isChecked();
+    const bool ownPlayerCopy =
+        !forPlay && controls_.PlayerPageCheck && controls_.PlayerPageCheck->isChecked();
+
+    lines_ = PublishedPageLines(movieName, project_.MovieWidth, project_.MovieHeight,
+                                forPlay || ownPlayerCopy);
+    QStringList memoLines;
+    for (const std::string& line : lines_)
+        memoLines << FromLocal(line);
+    controls_.Memo1->setPlainText(memoLines.join(QLatin1Char('\n')));
+
+    if (ownPlayerCopy) {
+        QString error;
+        if (!CopyPlayerFiles(InstalledPlayerFolder(programFolder_),
+                             QFileInfo(movieFile).absolutePath(), &error)) {
+            ReportError(error);
+            return;
+        }
+    }
+
+    if (createPage) {
+        const std::string pageName = HtmlPageName(LocalPath(movieFile));
+        if (!SaveHtmlPage(pageName, lines_)) {
+            ReportError(QString::fromUtf8(kPageNotSavedMessage).arg(FromLocal(pageName)));
+            return;
+        }
+        if (controls_.AutoLoadFlashCheck->isChecked())
+            ShowPage(FromLocal(pageName));
+    } else if (controls_.AutoLoadFlashCheck->isChecked()) {
+        ui_.OpenUrl(QUrl::fromLocalFile(movieFile));
+    }
+}
+
+void ExportCommands::ShowPage(const QString& pageFile) {
+    // The browser player needs HTTP; without the server the page is opened from disk.
+    QUrl url;
+    if (server_.Start())
+        url = server_.UrlFor(pageFile);
+    ui_.OpenUrl(url.isEmpty() ? QUrl::fromLocalFile(pageFile) : url);
+}
+
+void ExportCommands::ReportError(const QString& text) {
+    if (controls_.ShowError)
+        controls_.ShowError(text);
+    else
+        ui_.ShowMessage(controls_.owner,
+                        {text, QStringLiteral("Error"), QMessageBox::Ok, QMessageBox::Critical});
+}

@@ -1,0 +1,81 @@
+// "Play" and "Create Flash file...": build the movie with a progress bar, fill the HTML code
+// box, save the page next to the movie and show the page or the movie. The main window hands
+// over its controls; this class holds no window of its own.
+#pragma once
+
+#include "app/gui/local_web_server.h"
+#include "app/gui/ui_services.h"
+#include "model/project.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QProgressBar;
+class QPlainTextEdit;
+class QSpinBox;
+class QTimer;
+class QWidget;
+class TrasWinGod;
+
+inline constexpr const char* kPageNotSavedMessage = "Can not save the HTML page %1";
+
+// What the commands use of the main window.
+struct ExportControls {
+    QWidget* owner = nullptr; // parent of boxes and dialogs
+    TFileDialogSettings* SaveDialog1 = nullptr;
+    QSpinBox* BpSEd = nullptr; // frames per second
+    QCheckBox* AutoLoadFlashCheck = nullptr;
+    QCheckBox* CreateHTMLCheck = nullptr;
+    QCheckBox* PlayerPageCheck = nullptr; // copy the browser player next to the page
+    QPlainTextEdit* Memo1 = nullptr;
+    QProgressBar* BuildProgress = nullptr;
+    std::vector<QWidget*> busyDisabled; // the buttons that start a build
+    QWidget* preview = nullptr;         // not painted while a build runs
+    QTimer* recorderTimer = nullptr;    // held while a build runs
+    std::function<TrasWinGod*()> hooks; // their events are held off while a build runs
+    std::function<void()> ListView1Click;
+    std::function<void(const QString&)> ShowError;
+};
+
+class ExportCommands {
+public:
+    ExportCommands(UiServices& ui, Project& project, ExportControls controls);
+    ~ExportCommands();
+
+    // programFolder ends in '/'; cacheFolder is where Play goes when it cannot write there.
+    void SetFolders(const QString& programFolder, const QString& cacheFolder);
+
+    void PlayBtnClick();
+    void CreateFlashBtnClick();
+    // Builds the movie named by SaveDialog1 at the frames per second of BpSEd, then runs
+    // ListView1Click. False (after a message) when the movie could not be written.
+    bool BuildMovie();
+    // Fills Memo1, saves the page and shows the page or the movie. The page always loads the
+    // browser player when forPlay.
+    void PublishMovie(bool forPlay = false);
+
+    bool Building() const { return building_; }
+    LocalWebServer& WebServer() { return server_; }
+    // The lines that the last publish put into Memo1 (and the page, when one was saved).
+    const std::vector<std::string>& PublishedLines() const { return lines_; }
+
+private:
+    class BuildGuard;
+    void ShowPage(const QString& pageFile);
+    void ReportError(const QString& text);
+
+    UiServices& ui_;
+    Project& project_;
+    ExportControls controls_;
+    QString programFolder_;
+    QString cacheFolder_;
+    LocalWebServer server_;
+    bool building_ = false;
+    std::vector<std::string> lines_;
+};

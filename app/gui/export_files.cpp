@@ -1,0 +1,88 @@
+#include "app/gui/export_files.h"
+
+#include "app/gui/local_web_server.h"
+#include "movie/publish.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace {
+
+QString WithSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+} // namespace
+
+bool CanCreateFilesIn(const QString& folder) {
+    if (!QFileInfo(folder).isDir())
+        return false;
+    // Permission bits say nothing for root or on read-only mounts: try it.
+    QTemporaryFile probe(WithSlash(folder) + QStringLiteral(".clipmoor-probe-XXXXXX"));
+    return probe.open();
+}
+
+QString PlayFolder(const QString& programFolder, const QString& cacheFolder) {
+    if (CanCreateFilesIn(programFolder))
+        return WithSlash(programFolder);
+    QDir().mkpath(cacheFolder);
+    return WithSlash(cacheFolder);
+}
+
+QString InstalledPlayerFolder(const QString& programFolder) {
+    QString folder = WithSlash(programFolder) + QString::fromUtf8(kPlayerFolderName);
+    return QFileInfo(folder + QLatin1Char('/') + QString::fromUtf8(kPlayerScriptName)).isFile()
+               ? folder
+               : QString();
+}
+
+QStringList PlayerFileNames(const QString& playerFolder) {
+    if (playerFolder.isEmpty() ||
+        !QFileInfo(WithSlash(playerFolder) + QString::fromUtf8(kPlayerScriptName)).isFile())
+        return {};
+    QStringList names;
+    const QStringList entries = QDir(playerFolder).entryList(QDir::Files, QDir::Name);
+    for (const QString& name : entries)
+        if (LocalWebServer::IsPlayerFileName(name) || name.startsWith(QStringLiteral("LICENSE")))
+            names << name;
+    return names;
+}
+
+bool CopyPlayerFiles(const QString& playerFolder, const QString& targetFolder, QString* error) {
+    const QStringList names = PlayerFileNames(playerFolder);
+    if (names.isEmpty()) {
+        *error = QStringLiteral("The browser player is not installed next to the program.");
+        return false;
+    }
+    for (const QString& name : names) {
+        QFileInfo source(WithSlash(playerFolder) + name);
+        QFileInfo target(WithSlash(targetFolder) + name);
+        if (target.isFile() && target.size() == source.size())
+            continue;
+        // Written under a temporary name first, so no half-copied file takes the real name.
+        QString partial = target.filePath() + QStringLiteral(".part");
+        QFile::remove(partial);
+        if (!QFile::copy(source.filePath(), partial) ||
+            (target.exists() && !QFile::remove(target.filePath())) ||
+            !QFile::rename(partial, target.filePath())) {
+            QFile::remove(partial);
+            *error = QStringLiteral("Can not copy the browser player to %1").arg(target.filePath());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string PlayerScriptLine() {
+    return std::string("<script src=\"") + kPlayerScriptName + "\"></script>";
+}
+
+std::vector<std::string> PublishedPageLines(const std::string& movieName, int width, int height,
+                                            bool withPlayer) {
+    std::vector<std::string> lines = MovieHtmlLines(movieName, width, height);
+    if (withPlayer)
+        lines.insert(lines.begin(), PlayerScriptLine());
+    return lines;
+}
