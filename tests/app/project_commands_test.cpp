@@ -7,12 +7,18 @@
 #include <QFile>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr const char* kNoname = "Vantrel Clipmoor 1.0 - [noname.fmo]";
+
+template <typename Condition> void WaitFor(Condition done) {
+    for (int i = 0; i < 100 && !done(); ++i)
+        QTest::qWait(20);
+}
 
 struct ProjectCommands : testing::Test {
     StartedForm s;
@@ -166,6 +172,22 @@ TEST_F(ProjectCommands, OpenAndSaveFailuresShowTheMessageAndKeepTheProject) {
     ExpectError("Can not create the file!");
     EXPECT_EQ(form.windowTitle(), kNoname);
     EXPECT_EQ(project.Objects.Count(), 2);
+}
+
+TEST_F(ProjectCommands, AltLettersRunTheToolBarCommands) {
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ui.answers = {QMessageBox::Cancel};
+    // A mnemonic presses its button visibly; the click follows a moment later.
+    QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier);
+    WaitFor([&] { return !ui.messages.empty(); });
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].caption, "File/New");
+    QTest::keyClick(&form, Qt::Key_A, Qt::AltModifier);
+    WaitFor([&] { return !ui.fileRequests.empty(); });
+    ASSERT_EQ(ui.fileRequests.size(), 1u);
+    EXPECT_EQ(ui.fileRequests[0].mode, FileDialogMode::Save);
 }
 
 TEST_F(ProjectCommands, ClosingTheWindowAlwaysAsks) {
