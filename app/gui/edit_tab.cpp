@@ -4,6 +4,7 @@
 #include "app/gui/main_form.h"
 #include "app/gui/paint_box.h"
 #include "app/gui/tab_decor.h"
+#include "editor/animation_editor.h"
 #include "widgets/swatch_color_combo_box.h"
 #include "widgets/system_colors.h"
 
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
@@ -105,6 +107,74 @@ QToolButton* ListButton(ToolIcon icon, const QString& hint) {
     button->setToolTip(hint);
     button->setStatusTip(hint);
     return button;
+}
+
+// Gives the tab's controls their behaviour: an AnimationEditor, a child of the window
+// created before its central widget, so it goes before the controls it listens to.
+void ConnectEditor(TMainForm& form) {
+    EditorControls controls;
+    controls.NewObjBtn = form.NewObjBtn;
+    controls.PopupMenu1 = form.PopupMenu1;
+    controls.AddTextObjekt = form.AddTextObjekt;
+    controls.VektorObjekt1 = form.VektorObjekt1;
+    controls.Bild1 = form.Bild1;
+    controls.ListView1 = form.ListView1;
+    controls.DellObBtn = form.DellObBtn;
+    controls.MoveUpBtn = form.MoveUpBtn;
+    controls.MoveDownBtn = form.MoveDownBtn;
+    controls.OnlyActualCheck = form.OnlyActualCheck;
+    controls.NoArrowsCheck = form.NoArrowsCheck;
+    controls.PaintBox1 = form.PaintBox1;
+    controls.PageControl2 = form.PageControl2;
+    controls.TextPage = form.TextPage;
+    controls.VectorPage = form.VectorPage;
+    controls.PicturePage = form.PicturePage;
+    controls.TextEd = form.TextEd;
+    controls.FontEd = form.FontEd;
+    controls.TFarbeEd = form.TFarbeEd;
+    controls.FontSize = form.FontSize;
+    controls.RotEd = form.RotEd;
+    controls.TimeEd = form.TimeEd;
+    controls.TransEd = form.TransEd;
+    controls.DelObCheck = form.DelObCheck;
+    controls.ObjectKindBox = form.ObjectKindBox;
+    controls.TFarbeEd2 = form.TFarbeEd2;
+    controls.TransEd2 = form.TransEd2;
+    controls.RotEd2 = form.RotEd2;
+    controls.TimeEd2 = form.TimeEd2;
+    controls.DelObCheck2 = form.DelObCheck2;
+    controls.RotEd3 = form.RotEd3;
+    controls.TimeEd3 = form.TimeEd3;
+    controls.DelObCheck3 = form.DelObCheck3;
+
+    EditorHost host;
+    host.RefreshObjectList = [&form] { form.RefreshObjectList(); };
+    host.ChoosePictureFile = [&form]() -> std::optional<QString> {
+        if (!form.OpenDialog2.Execute(form.Ui(), &form, FileDialogMode::Open))
+            return std::nullopt;
+        return form.OpenDialog2.FileName;
+    };
+    host.ShowStopMessage = [&form](const QString& text) {
+        form.Ui().ShowMessage(&form,
+                              {text, DefaultCaption(), QMessageBox::Ok, QMessageBox::Critical});
+    };
+
+    auto* editor = new AnimationEditor(form.TheProject(), controls, std::move(host), &form);
+    editor->setObjectName(QStringLiteral("AnimationEditor"));
+    editor->ConnectControls();
+    form.PaintBox1->OnPaint = [editor](QPainter& painter) { editor->PaintBox1Paint(painter); };
+    form.PaintBox1->OnMouseDown = [editor](QMouseEvent& event) {
+        const QPoint point = event.position().toPoint();
+        editor->PaintBox1MouseDown(point.x(), point.y());
+    };
+    form.PaintBox1->OnMouseMove = [editor](QMouseEvent& event) {
+        const QPoint point = event.position().toPoint();
+        editor->PaintBox1MouseMove(point.x(), point.y());
+    };
+    form.PaintBox1->OnMouseUp = [editor](QMouseEvent& event) {
+        const QPoint point = event.position().toPoint();
+        editor->PaintBox1MouseUp(point.x(), point.y());
+    };
 }
 
 } // namespace
@@ -200,8 +270,7 @@ QWidget* TMainForm::BuildEditTab() {
     columns->addLayout(left);
     columns->addLayout(right, 1);
 
-    connect(NewObjBtn, &QPushButton::clicked, this,
-            [this] { PopupMenu1->popup(NewObjBtn->mapToGlobal(NewObjBtn->rect().bottomLeft())); });
+    ConnectEditor(*this);
     return MakeTabPage(
         QStringLiteral("Edit animation - create new objects with a click on \"New object\" or "
                        "change the properties of existing objects "),
