@@ -1,0 +1,34 @@
+// A started main window on its editing tab, with the editor and helpers to read the list.
+#pragma once
+
+#include "tests/app/fake_ui_services.h"
+
+#include "app/gui/paint_box.h"
+#include "editor/animation_editor.h"
+#include "model/project_objects.h"
+
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+struct EditorWindow : StartedForm {
+    TMainForm& f = *form;
+    Project& project = form->TheProject();
+    AnimationEditor* editor = form->findChild<AnimationEditor*>(QStringLiteral("AnimationEditor"));
+
+    // Shows the window on the editing tab so that mouse events reach the preview.
+    void Show() {
+        f.PageControl1->setCurrentWidget(f.TabSheet1);
+        f.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    }
+    QString Row(int row) const { return f.ListView1->topLevelItem(row)->text(0); }
+    int Rows() const { return f.ListView1->topLevelItemCount(); }
+    bool PageEnabled(int page) const { return f.PageControl2->isTabEnabled(page); }
+    // Makes n Text objects through the menu.
+    void AddTexts(int n) {
+        for (int i = 0; i < n; ++i)
+            f.AddTextObjekt->trigger();
+    }
+};

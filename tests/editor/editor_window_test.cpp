@@ -1,0 +1,270 @@
+// Object editing on the real main window: the menu commands, the list, the property pages.
+#include "editor_test_support.h"
+
+#include "imaging/pictavo.h"
+#include "widgets/swatch_color_combo_box.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFontComboBox>
+#include <QFontDatabase>
+#include <QImage>
+#include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+namespace {
+
+TEST(ObjectEditing, NewTextObjectIsPlacedListedAndSelected) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    ASSERT_NE(w.editor, nullptr);
+    EXPECT_FALSE(w.PageEnabled(0));
+    EXPECT_FALSE(w.PageEnabled(1));
+    EXPECT_TRUE(w.PageEnabled(2));
+
+    w.AddTexts(3);
+    ASSERT_EQ(w.project.Objects.Count(), 3);
+    const AnimObject& third = w.project.Objects[2];
+    EXPECT_EQ(third.Kind, KindText);
+    EXPECT_EQ(
+        (std::array{third.Start.Left, third.Start.Top, third.Start.Right, third.Start.Bottom}),
+        (std::array{30, 30, 70, 70}));
+    EXPECT_EQ((std::array{third.End.Left, third.End.Top, third.End.Right, third.End.Bottom}),
+              (std::array{130, 130, 170, 170}));
+    EXPECT_EQ(third.Start.Time, 0);
+    EXPECT_EQ(third.End.Time, 1000);
+    EXPECT_STREQ(third.Text, "Text");
+    EXPECT_STREQ(third.FontName, "Arial Black");
+    EXPECT_EQ(third.Start.FontSize, 24);
+
+    EXPECT_EQ(w.Rows(), 6);
+    EXPECT_EQ(w.Row(4), "Text object: 'Text': Start");
+    EXPECT_EQ(w.Row(5), "  Text object: 'Text': End");
+    EXPECT_EQ(w.editor->SelectedRow(), 4);
+    EXPECT_EQ(w.project.CurrentObject, &w.project.Objects[2]);
+    EXPECT_EQ(w.f.PageControl2->currentIndex(), 0);
+    EXPECT_TRUE(w.PageEnabled(0));
+    EXPECT_FALSE(w.PageEnabled(1));
+    EXPECT_FALSE(w.PageEnabled(2));
+    EXPECT_EQ(w.f.TextEd->text(), "Text");
+    EXPECT_EQ(w.f.FontEd->currentText(), "Arial Black");
+    EXPECT_EQ(w.f.FontSize->currentText(), "24");
+    EXPECT_EQ(w.f.TimeEd->value(), 0);
+    EXPECT_TRUE(w.f.DelObCheck->isChecked());
+
+    w.f.VektorObjekt1->trigger();
+    EXPECT_EQ(w.project.Objects[3].Kind, KindVector);
+    EXPECT_EQ(w.project.Objects[3].Shape, ShapeRectangle);
+    EXPECT_EQ(w.Row(6), "Graphic object: Start");
+    EXPECT_EQ(w.editor->SelectedRow(), 6);
+    EXPECT_EQ(w.f.PageControl2->currentIndex(), 1);
+    EXPECT_FALSE(w.PageEnabled(0));
+    EXPECT_TRUE(w.PageEnabled(1));
+}
+
+TEST(ObjectEditing, FontDropDownListsTheInstalledFamilies) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    const QStringList families = QFontDatabase::families();
+    ASSERT_FALSE(families.isEmpty());
+    EXPECT_GE(w.f.FontEd->findText(families.first()), 0);
+    w.AddTexts(1);
+    w.f.FontEd->setCurrentIndex(w.f.FontEd->findText(families.last()));
+    EXPECT_EQ(QString::fromUtf8(w.project.Objects[0].FontName), families.last());
+}
+
+TEST(ObjectEditing, PropertyFieldsWriteTheSelectedState) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(1);
+    w.editor->SelectRow(1); // End state
+    w.f.RotEd->setValue(45.5);
+    w.f.TimeEd->setValue(2500);
+    w.f.TransEd->setValue(40);
+    w.f.TFarbeEd->Change(9); // "Red", as a user's choice
+    w.f.DelObCheck->setChecked(false);
+    const AnimObject& object = w.project.Objects[0];
+    EXPECT_EQ(object.End.Rotation, 455);
+    EXPECT_EQ(object.End.Time, 2500);
+    EXPECT_EQ(object.End.Transparency, 40);
+    EXPECT_EQ(object.End.Color, 0x0000FF);
+    EXPECT_FALSE(object.RemoveWhenFinished);
+    EXPECT_EQ(object.Start.Rotation, 0) << "the other state keeps its values";
+    EXPECT_EQ(object.Start.Time, 0);
+    EXPECT_EQ(static_cast<uint32_t>(object.Start.Color), kSystemColorWindowText);
+
+    w.editor->SelectRow(0);
+    EXPECT_EQ(w.f.RotEd->value(), 0);
+    EXPECT_EQ(w.f.TimeEd->value(), 0);
+    w.editor->SelectRow(1);
+    EXPECT_EQ(w.f.RotEd->value(), 45) << "whole degrees are shown";
+    EXPECT_EQ(w.f.TimeEd->value(), 2500);
+    EXPECT_EQ(w.f.TransEd->value(), 40);
+    EXPECT_EQ(object.End.Rotation, 455) << "showing it does not write it back";
+
+    // Vector page: the shape belongs to the object.
+    w.f.VektorObjekt1->trigger();
+    w.f.ObjectKindBox->setCurrentIndex(1);
+    w.f.RotEd2->setValue(-12.3);
+    EXPECT_EQ(w.project.Objects[1].Shape, ShapeEllipse);
+    EXPECT_EQ(w.project.Objects[1].Start.Rotation, -123);
+}
+
+TEST(ObjectEditing, FontSizeBoxKeepsOnlyValidSizes) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(1);
+    ASSERT_EQ(w.project.CurrentFontSize, 24);
+    for (const char* bad : {"0", "1000", "large"}) {
+        w.f.FontSize->setEditText(QString::fromLatin1(bad));
+        EXPECT_EQ(w.f.FontSize->currentText(), "24") << bad;
+        EXPECT_EQ(w.project.Objects[0].Start.FontSize, 24) << bad;
+    }
+    w.f.FontSize->setEditText("36");
+    EXPECT_EQ(w.project.CurrentFontSize, 36);
+    EXPECT_EQ(w.project.Objects[0].Start.FontSize, 36);
+    EXPECT_EQ(w.project.Objects[0].End.FontSize, 24);
+
+    // Without a selected row the size is kept for the next state but written nowhere.
+    w.f.ListView1->clearSelection();
+    w.f.FontSize->setEditText("48");
+    EXPECT_EQ(w.project.CurrentFontSize, 48);
+    EXPECT_EQ(w.project.Objects[0].Start.FontSize, 36);
+}
+
+TEST(ObjectEditing, RenamingKeepsTheSelectionWithoutRefillingThePage) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(2);
+    w.editor->SelectRow(1);
+    // Changed behind the page's back: a refill would show it.
+    w.project.Objects[0].End.Time = 777;
+    w.f.TextEd->setText("Hi");
+    EXPECT_STREQ(w.project.Objects[0].Text, "Hi");
+    EXPECT_EQ(w.Row(0), "Text object: 'Hi': Start");
+    EXPECT_EQ(w.Row(1), "  Text object: 'Hi': End");
+    EXPECT_EQ(w.Row(2), "Text object: 'Text': Start");
+    EXPECT_EQ(w.editor->SelectedRow(), 1);
+    EXPECT_EQ(w.f.TimeEd->value(), 1000);
+    EXPECT_FALSE(w.editor->RebuildingList);
+}
+
+TEST(ObjectEditing, MoveUpAndDownStopAtTheEnds) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(3);
+    for (int i = 0; i < 3; ++i)
+        w.project.Objects[i].Start.Time = i; // tells the objects apart
+    auto order = [&] {
+        return std::array{w.project.Objects[0].Start.Time, w.project.Objects[1].Start.Time,
+                          w.project.Objects[2].Start.Time};
+    };
+    w.editor->SelectRow(0);
+    w.f.MoveUpBtn->click();
+    EXPECT_EQ(order(), (std::array{0, 1, 2}));
+    EXPECT_EQ(w.editor->SelectedRow(), 0);
+    w.editor->SelectRow(5);
+    w.f.MoveDownBtn->click();
+    EXPECT_EQ(order(), (std::array{0, 1, 2}));
+
+    w.editor->SelectRow(1); // End row of object 0
+    w.f.MoveDownBtn->click();
+    EXPECT_EQ(order(), (std::array{1, 0, 2}));
+    EXPECT_EQ(w.editor->SelectedRow(), 2);
+    w.editor->SelectRow(5);
+    w.f.MoveUpBtn->click();
+    EXPECT_EQ(order(), (std::array{1, 2, 0}));
+    EXPECT_EQ(w.editor->SelectedRow(), 2);
+}
+
+TEST(ObjectEditing, DeleteLeavesNoSelectionAndTheFieldsWriteNothing) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(2);
+    w.project.Objects[1].Start.Time = 5;
+    w.editor->SelectRow(0);
+    w.f.DellObBtn->click();
+    ASSERT_EQ(w.project.Objects.Count(), 1);
+    EXPECT_EQ(w.project.Objects[0].Start.Time, 5);
+    EXPECT_EQ(w.Rows(), 2);
+    EXPECT_EQ(w.editor->SelectedRow(), -1);
+    EXPECT_EQ(w.f.TextEd->text(), "Text") << "the page keeps its values";
+    w.f.TimeEd->setValue(4000);
+    w.f.TextEd->setText("Gone");
+    EXPECT_EQ(w.project.Objects[0].Start.Time, 5);
+    EXPECT_STREQ(w.project.Objects[0].Text, "Text");
+
+    w.f.DellObBtn->click(); // nothing selected: nothing deleted
+    EXPECT_EQ(w.project.Objects.Count(), 1);
+}
+
+TEST(ObjectEditing, ButtonRowsFillNoPage) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(2);
+    w.project.Objects[1].Kind = KindButton; // only a file makes these
+    w.f.RefreshObjectList();
+    EXPECT_EQ(w.Row(2), "Button: Start");
+    w.editor->SelectRow(0);
+    w.f.TimeEd->setValue(3000);
+    const bool before[] = {w.PageEnabled(0), w.PageEnabled(1), w.PageEnabled(2)};
+    const int page = w.f.PageControl2->currentIndex();
+    w.project.Objects[1].Start.Time = 42;
+    w.editor->SelectRow(2);
+    EXPECT_EQ(w.editor->SelectedRow(), 2);
+    EXPECT_EQ(w.f.TimeEd->value(), 3000);
+    EXPECT_EQ(w.f.PageControl2->currentIndex(), page);
+    EXPECT_EQ((std::array{w.PageEnabled(0), w.PageEnabled(1), w.PageEnabled(2)}),
+              (std::array{before[0], before[1], before[2]}));
+}
+
+TEST(ObjectEditing, PictureIsImportedAsA24BitObject) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    QTemporaryDir folder;
+    QImage source(200, 100, QImage::Format_Indexed8);
+    source.setColorCount(2);
+    source.setColor(0, qRgb(10, 20, 30));
+    source.setColor(1, qRgb(200, 100, 50));
+    source.fill(1);
+    const QString path = folder.filePath("picture.bmp");
+    ASSERT_TRUE(source.save(path));
+
+    w.ui.fileAnswers = {path};
+    w.f.Bild1->trigger();
+    ASSERT_EQ(w.project.Objects.Count(), 1);
+    const AnimObject& object = w.project.Objects[0];
+    EXPECT_EQ(object.Kind, KindPicture);
+    EXPECT_EQ(DibBitCount(object.Image), 24);
+    EXPECT_EQ(DibWidth(object.Image), 200);
+    EXPECT_EQ(DibHeight(object.Image), 100);
+    const uint8_t* pixel = DibRow(object.Image, 0);
+    EXPECT_EQ((std::array{pixel[0], pixel[1], pixel[2]}), (std::array<uint8_t, 3>{50, 100, 200}));
+    EXPECT_EQ(object.Start.Right - object.Start.Left, 40);
+    EXPECT_EQ(w.Row(0), "Picture: Start");
+    EXPECT_EQ(w.editor->SelectedRow(), 0);
+    EXPECT_EQ(w.f.PageControl2->currentIndex(), 2);
+    ASSERT_EQ(w.ui.fileRequests.size(), 1u);
+    EXPECT_TRUE(w.ui.fileRequests[0].nameFilters.first().startsWith("All picture"));
+
+    // A file the image library cannot read, and a cancelled dialog.
+    const QString junk = folder.filePath("junk.png");
+    QFile file(junk);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    w.ui.fileAnswers = {junk};
+    w.f.Bild1->trigger();
+    w.f.Bild1->trigger();
+    EXPECT_EQ(w.project.Objects.Count(), 1);
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].text, "Can not open picture!");
+    EXPECT_EQ(w.ui.messages[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(w.ui.messages[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(w.ui.messages[0].caption, DefaultCaption());
+}
+
+} // namespace

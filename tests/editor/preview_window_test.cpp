@@ -1,0 +1,248 @@
+// The preview on the real main window: what it draws and how the mouse edits the boxes.
+#include "editor_test_support.h"
+
+#include "imaging/pictavo.h"
+#include "widgets/system_colors.h"
+
+#include <QCheckBox>
+#include <QDir>
+
+namespace {
+
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kBlack = 0xFF000000;
+
+void SetBox(ObjectState& state, int left, int top, int right, int bottom) {
+    state.Left = left;
+    state.Top = top;
+    state.Right = right;
+    state.Bottom = bottom;
+}
+
+// A vector object with the Start box (10, 10, 50, 30), its Start row selected.
+struct DragWindow : EditorWindow {
+    DragWindow() {
+        f.VektorObjekt1->trigger();
+        SetBox(project.Objects[0].Start, 10, 10, 50, 30);
+        SetBox(project.Objects[0].End, 200, 200, 240, 220);
+        Show();
+    }
+    ObjectState& Start() { return project.Objects[0].Start; }
+    void Press(int x, int y) { QTest::mousePress(f.PaintBox1, Qt::LeftButton, {}, QPoint(x, y)); }
+    void Move(int x, int y) { QTest::mouseMove(f.PaintBox1, QPoint(x, y)); }
+    void Release(int x, int y) {
+        QTest::mouseRelease(f.PaintBox1, Qt::LeftButton, {}, QPoint(x, y));
+    }
+};
+
+std::array<int, 4> Box(const ObjectState& s) {
+    return {s.Left, s.Top, s.Right, s.Bottom};
+}
+
+TEST(PreviewMouse, ResizesAndMovesTheSelectedBox) {
+    DragWindow w;
+    w.Press(51, 20); // right edge handle
+    w.Move(65, 20);
+    w.Release(80, 20);
+    EXPECT_EQ(Box(w.Start()), (std::array{10, 10, 80, 30}));
+
+    SetBox(w.Start(), 10, 10, 50, 30);
+    w.Press(20, 20);
+    w.Move(70, 50);
+    w.Release(120, 70);
+    EXPECT_EQ(Box(w.Start()), (std::array{110, 60, 150, 80}));
+    EXPECT_EQ(w.editor->Drag().Dragging, 0);
+
+    SetBox(w.Start(), 10, 10, 50, 30);
+    w.Press(51, 20);
+    w.Release(51, 20);
+    EXPECT_EQ(w.Start().Right, 51) << "the frame's last pixel becomes the first outside";
+}
+
+TEST(PreviewMouse, HandlesReachThreePixelsAndThePointerShows) {
+    DragWindow w;
+    w.Move(7, 10);
+    EXPECT_EQ(w.editor->Drag().DragMode, DragTopLeft);
+    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::SizeFDiagCursor);
+    w.Move(6, 10);
+    EXPECT_EQ(w.editor->Drag().DragMode, DragNone);
+    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::ArrowCursor);
+    w.Move(30, 20);
+    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::PointingHandCursor);
+    w.Move(30, 31);
+    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::SizeVerCursor);
+    w.Press(6, 10);
+    w.Release(2, 2);
+    EXPECT_EQ(Box(w.Start()), (std::array{10, 10, 50, 30})) << "a miss drags nothing";
+}
+
+TEST(PreviewMouse, BoxesStayWithinReach) {
+    DragWindow w;
+    w.Press(20, 20);
+    w.Move(-300, 20);
+    w.Release(-400, 20);
+    EXPECT_EQ(w.Start().Right, 1);
+    EXPECT_EQ(w.Start().Left, -39);
+    w.Press(-35, 20); // what is left of it can still be grabbed
+    w.Release(2000, 20);
+    EXPECT_EQ(w.Start().Left, 499);
+}
+
+TEST(PreviewMouse, ClickSelectsTheOtherStateBeforeDragging) {
+    DragWindow w;
+    w.editor->SelectRow(1); // End row
+    w.Press(20, 20);        // inside the Start box
+    w.Release(20, 20);
+    EXPECT_EQ(w.editor->SelectedRow(), 0);
+    EXPECT_EQ(w.editor->Drag().Dragging, 0);
+    w.Press(20, 20);
+    EXPECT_EQ(w.editor->Drag().Dragging, 1);
+    EXPECT_EQ(w.editor->Drag().DragMode, DragMove);
+    w.Release(30, 20);
+    EXPECT_EQ(w.Start().Left, 20);
+
+    // With every object shown, a click picks the last object under the pointer.
+    w.f.OnlyActualCheck->setChecked(false);
+    w.f.VektorObjekt1->trigger();
+    SetBox(w.project.Objects[1].Start, 300, 100, 350, 150);
+    w.editor->SelectRow(0);
+    w.Press(320, 120);
+    w.Release(320, 120);
+    EXPECT_EQ(w.editor->SelectedRow(), 2);
+}
+
+TEST(PreviewPicture, WhiteWithoutSelectionThenTheObjectsColours) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.f.VektorObjekt1->trigger();
+    AnimObject& rectangle = w.project.Objects[0];
+    SetBox(rectangle.Start, 20, 20, 60, 60);
+    SetBox(rectangle.End, 200, 150, 240, 190);
+    rectangle.End.Color = 0x00FF00; // lime
+    w.f.ListView1->clearSelection();
+    QImage empty = w.editor->RenderPreview();
+    ASSERT_EQ(empty.size(), QSize(500, 300));
+    for (int y = 0; y < empty.height(); ++y)
+        for (int x = 0; x < empty.width(); ++x)
+            ASSERT_EQ(empty.pixel(x, y), kWhite) << x << "," << y;
+
+    w.editor->SelectRow(0);
+    QImage shown = w.editor->RenderPreview();
+    // The Start colour is the system's window-text colour.
+    const QColor windowText = w.f.PaintBox1->palette().color(QPalette::WindowText);
+    EXPECT_EQ(shown.pixel(40, 40), windowText.rgb());
+    EXPECT_EQ(shown.pixel(220, 170), qRgb(0, 255, 0));
+    EXPECT_EQ(shown.pixel(100, 70), kWhite);
+    // The blue line from (20, 20) to (200, 150) runs between the boxes; at x = 110 it is
+    // at y = 20 + 90 * 130 / 180 = 85.
+    bool blueNear = false;
+    for (int y = 84; y <= 86; ++y)
+        blueNear |= shown.pixel(110, y) == qRgb(0, 0, 255);
+    EXPECT_TRUE(blueNear);
+    // Frame and handles around the selected Start box: Right and Bottom are its last pixels.
+    EXPECT_EQ(shown.pixel(60, 45), kBlack);
+    EXPECT_EQ(shown.pixel(61, 45), kWhite);
+    EXPECT_EQ(shown.pixel(18, 18), kBlack) << "top left handle";
+    EXPECT_EQ(shown.pixel(63, 63), kBlack) << "bottom right handle";
+
+    w.f.NoArrowsCheck->setChecked(true);
+    EXPECT_EQ(w.editor->RenderPreview().pixel(110, 85), kWhite);
+
+    // An ellipse leaves its box's corners white.
+    w.f.ObjectKindBox->setCurrentIndex(1);
+    QImage ellipse = w.editor->RenderPreview();
+    EXPECT_EQ(ellipse.pixel(40, 40), windowText.rgb());
+    EXPECT_EQ(ellipse.pixel(22, 22), kWhite);
+}
+
+TEST(PreviewPicture, PictureFillsItsAspectRatioWithinTheBox) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    DibImage picture{};
+    Pictavo().newdib(&picture, 200, 100, 24, nullptr, 0);
+    for (int y = 0; y < 100; ++y) {
+        uint8_t* row = DibRow(picture, y);
+        for (int x = 0; x < 200; ++x) {
+            row[3 * x] = x < 100 ? 0 : 255; // left half red, right half blue
+            row[3 * x + 1] = 0;
+            row[3 * x + 2] = x < 100 ? 255 : 0;
+        }
+    }
+    AddPictureObject(w.project, picture);
+    w.f.RefreshObjectList();
+    SetBox(w.project.Objects[0].Start, 100, 100, 200, 200);
+    SetBox(w.project.Objects[0].End, 300, 50, 400, 150);
+    w.f.NoArrowsCheck->setChecked(true);
+    w.editor->SelectRow(1);
+    QImage image = w.editor->RenderPreview();
+    EXPECT_EQ(image.pixel(101, 101), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(149, 148), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(150, 101), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(198, 148), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(150, 150), kWhite) << "below the fitted 100 x 50 area";
+    EXPECT_EQ(image.pixel(150, 180), kWhite);
+
+    // A quarter turn stands the End state's picture on its end around the box's centre.
+    w.project.Objects[0].End.Rotation = 900;
+    QImage turned = w.editor->RenderPreview();
+    EXPECT_EQ(turned.pixel(350, 40), kWhite);
+    EXPECT_EQ(turned.pixel(350, 60), qRgb(0, 0, 255)) << "the right half turned upwards";
+    EXPECT_EQ(turned.pixel(350, 120), qRgb(255, 0, 0));
+}
+
+// The bounding box of everything that is not white.
+QRect InkBounds(const QImage& image) {
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != kWhite)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+TEST(PreviewPicture, TextTurnsAboutTheCentreOfItsExtent) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(1);
+    AnimObject& text = w.project.Objects[0];
+    std::free(text.Text);
+    text.Text = strdup("Turning words");
+    SetBox(text.Start, 250, 150, 290, 190);
+    text.End = text.Start;
+    w.f.ListView1->clearSelection();
+    w.f.OnlyActualCheck->setChecked(false);
+    w.f.NoArrowsCheck->setChecked(true);
+    const QRect flat = InkBounds(w.editor->RenderPreview());
+    ASSERT_GT(flat.width(), 3 * flat.height());
+    text.Start.Rotation = text.End.Rotation = 900;
+    const QRect turned = InkBounds(w.editor->RenderPreview());
+    EXPECT_GT(turned.height(), 3 * turned.width());
+    EXPECT_NEAR(turned.center().x(), flat.center().x(), 4);
+    EXPECT_NEAR(turned.center().y(), flat.center().y(), 4);
+}
+
+TEST(PreviewScreenshot, EditingTabWithObjects) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.AddTexts(1);
+    w.f.TextEd->setText("Welcome!");
+    w.f.FontSize->setEditText("36");
+    SetBox(w.project.Objects[0].Start, 20, 20, 60, 60);
+    w.f.VektorObjekt1->trigger();
+    w.f.ObjectKindBox->setCurrentIndex(1);
+    w.f.TFarbeEd2->Change(12); // blue
+    SetBox(w.project.Objects[1].Start, 260, 40, 360, 100);
+    w.project.Objects[1].End.Color = 0x00A5FF;
+    w.project.Objects[1].End.Rotation = 300;
+    w.f.OnlyActualCheck->setChecked(false);
+    w.editor->SelectRow(2);
+    w.Show();
+    QTest::qWait(50);
+    QImage shot = w.f.grab().toImage();
+    QDir folder(CLIPMOOR_BINARY_DIR "/screenshots");
+    ASSERT_TRUE(folder.mkpath("."));
+    EXPECT_TRUE(shot.save(folder.filePath("editor-tab.png")));
+    EXPECT_TRUE(w.editor->RenderPreview().save(folder.filePath("editor-preview.png")));
+}
+
+} // namespace
