@@ -1,0 +1,114 @@
+// The export commands over real widgets, a real image library and a project of 640 x 480
+// pixels with a rectangle that moves for one second, in a temporary program folder.
+#pragma once
+
+#include "app/gui/export_commands.h"
+#include "imaging/pictavo.h"
+#include "model/project_objects.h"
+#include "tests/app/fake_ui_services.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class ExportFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(LoadPictavo(CLIPMOOR_PROGRAM_DIR "/")); }
+
+    void SetUp() override {
+        ASSERT_TRUE(root_.isValid());
+        program_ = root_.filePath("bin") + "/";
+        cache_ = root_.filePath("cache");
+        QDir().mkpath(program_);
+        Pictavo().SetJPEGQual(75);
+        project_.ProgramFolder = QFile::encodeName(program_).toStdString();
+        project_.MovieWidth = 640;
+        project_.MovieHeight = 480;
+        project_.FramesPerSecond = 10;
+
+        fps_.setRange(1, 120);
+        fps_.setValue(10);
+        autoLoad_.setChecked(true);
+        createHtml_.setChecked(true);
+        saveDialog_ = {"Flash movie (*.swf)|*.swf", ".swf", {}};
+        MakeCommands();
+    }
+
+    void TearDown() override { ClearObjects(project_); }
+
+    void MakeCommands() {
+        ExportControls controls;
+        controls.owner = &owner_;
+        controls.SaveDialog1 = &saveDialog_;
+        controls.BpSEd = &fps_;
+        controls.AutoLoadFlashCheck = &autoLoad_;
+        controls.CreateHTMLCheck = &createHtml_;
+        controls.PlayerPageCheck = &playerPage_;
+        controls.Memo1 = &memo_;
+        controls.BuildProgress = &progress_;
+        controls.busyDisabled = {&playBtn_, &createBtn_};
+        controls.recorderTimer = &recorderTimer_;
+        controls.ListView1Click = [this] { ++listClicks_; };
+        commands_ = std::make_unique<ExportCommands>(ui_, project_, controls);
+        commands_->SetFolders(program_, cache_);
+    }
+
+    static ObjectState Box(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t time,
+                           int32_t color) {
+        ObjectState s{};
+        s.Left = left;
+        s.Top = top;
+        s.Right = right;
+        s.Bottom = bottom;
+        s.FontSize = 24;
+        s.Time = time;
+        s.Color = color;
+        return s;
+    }
+
+    AnimObject* AddMovingRectangle() {
+        AnimObject* object = AddVectorObject(project_);
+        object->Shape = 0;
+        object->Start = Box(20, 20, 120, 120, 0, 0x0000FF);    // red
+        object->End = Box(500, 340, 600, 440, 1000, 0x0000FF); // to the lower right
+        return object;
+    }
+
+    static QByteArray ReadFile(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    static QByteArray PageBytes(const std::vector<std::string>& lines) {
+        QByteArray bytes;
+        for (const std::string& line : lines)
+            bytes += QByteArray::fromStdString(line) + "\r\n";
+        return bytes;
+    }
+
+    QTemporaryDir root_;
+    QString program_;
+    QString cache_;
+    Project project_;
+    FakeUi ui_;
+    QWidget owner_;
+    TFileDialogSettings saveDialog_;
+    QSpinBox fps_;
+    QCheckBox autoLoad_, createHtml_, playerPage_;
+    QPlainTextEdit memo_;
+    QProgressBar progress_;
+    QPushButton playBtn_, createBtn_;
+    QTimer recorderTimer_;
+    int listClicks_ = 0;
+    std::unique_ptr<ExportCommands> commands_;
+};
