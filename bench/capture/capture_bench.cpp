@@ -11,6 +11,7 @@
 #include "record/core/screen_capture.h"
 
 #include <X11/Xlib.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -174,6 +175,9 @@ double FfmpegCpuSeconds(int width, int height, int fps, double seconds) {
     std::string duration = std::to_string(seconds);
     pid_t pid = fork();
     if (pid == 0) {
+        // ffmpeg complains about the null muxer's timestamps even at -loglevel error.
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
         execlp("ffmpeg", "ffmpeg", "-nostdin", "-loglevel", "error", "-f", "x11grab", "-draw_mouse",
                "0", "-framerate", rate.c_str(), "-video_size", size.c_str(), "-i", display, "-t",
                duration.c_str(), "-f", "null", "-", static_cast<char*>(nullptr));
