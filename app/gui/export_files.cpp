@@ -76,7 +76,11 @@ bool CopyPlayerFiles(const QString& playerFolder, const QString& targetFolder, Q
 }
 
 std::string PlayerScriptLine() {
-    return std::string("<script src=\"") + kPlayerScriptName + "\"></script>";
+    // The movies have no sound: they start at once, without a play button or sound overlay.
+    return std::string("<script>window.RufflePlayer=window.RufflePlayer||{};"
+                       "window.RufflePlayer.config={\"autoplay\":\"on\","
+                       "\"unmuteOverlay\":\"hidden\"};</script><script src=\"") +
+           kPlayerScriptName + "\"></script>";
 }
 
 std::vector<std::string> PublishedPageLines(const std::string& movieName, int width, int height,

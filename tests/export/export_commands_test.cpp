@@ -1,6 +1,7 @@
 #include "tests/export/export_fixture.h"
 #include "tests/export/http_fetch.h"
 
+#include "app/gui/export_files.h"
 #include "movie/movie_builder.h"
 
 #include <QFileInfo>
@@ -24,13 +25,14 @@ TEST_F(ExportCommandsTest, PlayWritesTheScratchMovieAndAPlayingPageAndShowsItThr
 
     const std::vector<std::string>& lines = commands_->PublishedLines();
     ASSERT_EQ(lines.size(), 11u);
-    EXPECT_EQ(lines[0], "<script src=\"ruffle.js\"></script>");
+    EXPECT_EQ(lines[0], PlayerScriptLine());
     EXPECT_EQ(lines[3], "width=\"640\" height=\"480\">");
     EXPECT_EQ(lines[4], "<param name=\"movie\" value=\"playtemp.swf\">");
     EXPECT_EQ(lines[6], "<embed src=\"playtemp.swf\" quality=\"high\" pluginspage=");
     EXPECT_EQ(ReadFile(page), PageBytes(lines));
     EXPECT_EQ(memo_.toPlainText().split('\n').size(), 11);
-    EXPECT_TRUE(memo_.toPlainText().startsWith("<script src=\"ruffle.js\"></script>\n<object"));
+    EXPECT_TRUE(
+        memo_.toPlainText().startsWith(QString::fromStdString(PlayerScriptLine()) + "\n<object"));
 
     // The page is opened through the program's own server, which hands out what was written.
     ASSERT_EQ(ui_.opened.size(), 1u);
@@ -188,7 +190,7 @@ TEST_F(ExportCommandsTest, APageForBrowsersWithoutFlashCarriesThePlayerBesideIt)
 
     const std::vector<std::string>& lines = commands_->PublishedLines();
     ASSERT_EQ(lines.size(), 11u);
-    EXPECT_EQ(lines[0], "<script src=\"ruffle.js\"></script>");
+    EXPECT_EQ(lines[0], PlayerScriptLine());
     EXPECT_EQ(ReadFile(root_.filePath("site/tour.htm")), PageBytes(lines));
     QStringList memoLines = memo_.toPlainText().split('\n');
     ASSERT_EQ(memoLines.size(), 11);

@@ -127,7 +127,10 @@ TEST(PublishedPage, PutsThePlayersLineInFrontOfTheTenLines) {
     std::vector<std::string> playing = PublishedPageLines("tour.swf", 640, 480, true);
     ASSERT_EQ(plain.size(), 10u);
     ASSERT_EQ(playing.size(), 11u);
-    EXPECT_EQ(playing[0], "<script src=\"ruffle.js\"></script>");
+    EXPECT_EQ(playing[0], PlayerScriptLine());
+    // One line: the player's settings, then its loader from the page's own folder.
+    EXPECT_EQ(playing[0].find('\n'), std::string::npos);
+    EXPECT_TRUE(playing[0].ends_with("</script><script src=\"ruffle.js\"></script>"));
     EXPECT_TRUE(std::equal(plain.begin(), plain.end(), playing.begin() + 1));
     EXPECT_EQ(plain[2], "width=\"640\" height=\"480\">");
 }
