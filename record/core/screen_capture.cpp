@@ -15,8 +15,14 @@ namespace {
 // (shared memory refused by a remote server, a rectangle the server rejects) errors
 // are caught and reported instead.
 std::atomic<int> trappedError{0};
+std::atomic<Display*> trappedDisplay{nullptr};
+XErrorHandler outerHandler = nullptr;
 
-int TrapError(Display*, XErrorEvent* event) {
+// Errors of other connections (the hook libraries' threads have their own) go on to
+// the handler that was there before.
+int TrapError(Display* display, XErrorEvent* event) {
+    if (display != trappedDisplay.load())
+        return outerHandler ? outerHandler(display, event) : 0;
     trappedError = event->error_code;
     return 0;
 }
@@ -26,9 +32,14 @@ public:
     explicit ErrorTrap(Display* display) : display_(display) {
         XSync(display_, False);
         trappedError = 0;
+        trappedDisplay = display_;
         previous_ = XSetErrorHandler(TrapError);
+        outerHandler = previous_;
     }
-    ~ErrorTrap() { XSetErrorHandler(previous_); }
+    ~ErrorTrap() {
+        XSetErrorHandler(previous_);
+        trappedDisplay = nullptr;
+    }
     // Waits for the server's answers and tells whether any request failed.
     bool Failed() {
         XSync(display_, False);
