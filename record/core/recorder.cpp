@@ -9,10 +9,14 @@
 #include <algorithm>
 #include <fstream>
 #include <limits>
+#include <new>
 
 namespace {
 
 constexpr int64_t kMegabyte = 1024 * 1024;
+constexpr const char* kOutOfMemoryMessage =
+    "The recording was stopped because there is not enough memory for another picture. "
+    "Everything recorded so far is kept.";
 
 // Rows of a 24-bit picture are padded to whole 32-bit words.
 int64_t BytesOfPicture(int32_t width, int32_t height) {
@@ -124,15 +128,19 @@ TickOutcome Recorder::CaptureFrame() {
     DibImage picture{};
     Pictavo().newdib(&picture, box->Width(), box->Height(), 24, nullptr, 0);
     if (!picture.pixels)
-        return StopBySelf("The recording was stopped because there is not enough memory for "
-                          "another picture. Everything recorded so far is kept.");
+        return StopBySelf(kOutOfMemoryMessage);
     CopyBoxToBottomUpBgr(current, *box, picture.pixels, picture.bytesPerRow);
 
     int64_t now = clock_.NowMs();
     if (firstFrame_)
         recordingStartTick_ = now;
-    AddRecordedFrame(project_, ChangedBox{box->x0, box->y0, box->x1, box->y1},
-                     MillisecondsSinceStart(now), picture);
+    try {
+        AddRecordedFrame(project_, ChangedBox{box->x0, box->y0, box->x1, box->y1},
+                         MillisecondsSinceStart(now), picture);
+    } catch (const std::bad_alloc&) {
+        Pictavo().deldib(picture); // not yet owned by an object
+        return StopBySelf(kOutOfMemoryMessage);
+    }
     firstFrame_ = false;
     ++framesRecorded_;
     pictureBytes_ += static_cast<int64_t>(picture.bytesPerRow) * box->Height();
