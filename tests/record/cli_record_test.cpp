@@ -95,9 +95,14 @@ TEST_F(CliRecord, RecordsChangesAndPointerIntoAProjectThatLoadsBack) {
     TestDrawing drawing;
     unsigned long window = drawing.Window(40, 30, 200, 100, 0x336699);
     fs::path file = folder / "screen.fmo";
-    CliRun run = Record({"--area", "239,129,40,30", "--fps", "20", "--seconds", "2.5",
+    CliRun run = Record({"--area", "239,129,40,30", "--fps", "20", "--seconds", "3",
                          "--compression", "40", file.string()});
-    std::this_thread::sleep_for(700ms);
+    // Drawing starts once the recorder runs and has taken its first picture.
+    auto until = std::chrono::steady_clock::now() + 15s;
+    while (ReadFile(run.output).find("Recording") == std::string::npos &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(300ms);
     for (int i = 0; i < 5; ++i) {
         drawing.Fill(window, 20 * i, 10, 10, 10, 0xFF0000);
         std::system("xdotool mousemove_relative -- 7 3");
