@@ -6,9 +6,18 @@
 #include "app/gui/paint_box.h"
 #include "editor/animation_editor.h"
 #include "model/project_objects.h"
+#include "widgets/swatch_color_combo_box.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFontComboBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 

@@ -5,7 +5,9 @@
 #include "widgets/system_colors.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QMouseEvent>
 
 namespace {
 
@@ -28,11 +30,22 @@ struct DragWindow : EditorWindow {
         Show();
     }
     ObjectState& Start() { return project.Objects[0].Start; }
-    void Press(int x, int y) { QTest::mousePress(f.PaintBox1, Qt::LeftButton, {}, QPoint(x, y)); }
-    void Move(int x, int y) { QTest::mouseMove(f.PaintBox1, QPoint(x, y)); }
-    void Release(int x, int y) {
-        QTest::mouseRelease(f.PaintBox1, Qt::LeftButton, {}, QPoint(x, y));
+    // Mouse events delivered to the preview at once, as the window system would.
+    void Send(QEvent::Type type, int x, int y, Qt::MouseButton button, Qt::MouseButtons held) {
+        const QPointF local(x, y);
+        QMouseEvent event(type, local, f.PaintBox1->mapToGlobal(local), button, held, {});
+        QCoreApplication::sendEvent(f.PaintBox1, &event);
     }
+    void Press(int x, int y) {
+        buttons = Qt::LeftButton;
+        Send(QEvent::MouseButtonPress, x, y, Qt::LeftButton, buttons);
+    }
+    void Move(int x, int y) { Send(QEvent::MouseMove, x, y, Qt::NoButton, buttons); }
+    void Release(int x, int y) {
+        buttons = {};
+        Send(QEvent::MouseButtonRelease, x, y, Qt::LeftButton, buttons);
+    }
+    Qt::MouseButtons buttons; // held during moves
 };
 
 std::array<int, 4> Box(const ObjectState& s) {
@@ -152,7 +165,7 @@ TEST(PreviewPicture, WhiteWithoutSelectionThenTheObjectsColours) {
     w.f.ObjectKindBox->setCurrentIndex(1);
     QImage ellipse = w.editor->RenderPreview();
     EXPECT_EQ(ellipse.pixel(40, 40), windowText.rgb());
-    EXPECT_EQ(ellipse.pixel(22, 22), kWhite);
+    EXPECT_EQ(ellipse.pixel(25, 25), kWhite);
 }
 
 TEST(PreviewPicture, PictureFillsItsAspectRatioWithinTheBox) {
@@ -182,11 +195,13 @@ TEST(PreviewPicture, PictureFillsItsAspectRatioWithinTheBox) {
     EXPECT_EQ(image.pixel(150, 150), kWhite) << "below the fitted 100 x 50 area";
     EXPECT_EQ(image.pixel(150, 180), kWhite);
 
-    // A quarter turn stands the End state's picture on its end around the box's centre.
+    // A quarter turn stands the End state's fitted 100 x 50 area on its end around its
+    // centre (350, 75), counter-clockwise: the right half turns upwards.
     w.project.Objects[0].End.Rotation = 900;
     QImage turned = w.editor->RenderPreview();
-    EXPECT_EQ(turned.pixel(350, 40), kWhite);
-    EXPECT_EQ(turned.pixel(350, 60), qRgb(0, 0, 255)) << "the right half turned upwards";
+    EXPECT_EQ(turned.pixel(350, 20), kWhite);
+    EXPECT_EQ(turned.pixel(320, 75), kWhite);
+    EXPECT_EQ(turned.pixel(350, 30), qRgb(0, 0, 255));
     EXPECT_EQ(turned.pixel(350, 120), qRgb(255, 0, 0));
 }
 
