@@ -39,9 +39,10 @@ class TSwatchColorComboBox;
 class TrasWinGod;
 class XcbHookHost;
 
-// The maker's web address: the caption of the web button and where it leads.
-inline constexpr const char* kMakerWebAddress = "https://www.vantrel.com/clipmoor/";
-inline constexpr const char* kMakerWebCaption = "www.vantrel.com";
+// The maker's web address: the caption of the web button and where it leads. The maker has
+// no public site yet, so this is a reserved example domain that can never reach a stranger.
+inline constexpr const char* kMakerWebAddress = "https://vantrel.example/clipmoor/";
+inline constexpr const char* kMakerWebCaption = "vantrel.example";
 
 inline constexpr const char* kHelpDocument = "help/index.html"; // in the program folder
 
