@@ -105,22 +105,39 @@ void DrawRotatedPicture(const PixelTarget& target, const DibImage& picture, cons
     const std::vector<int64_t> rows = SourceOffsets(vs, h, ph, picture.bytesPerRow, true);
     const uint8_t* source = picture.pixels;
 
+    // Unturned (or half-turned) pictures map every target row to one source row through
+    // the same column offsets; a picture drawn at its own width copies runs of pixels.
+    std::vector<int32_t> rowColumns;
+    bool straightRun = false;
+    if (S == 0) {
+        rowColumns.resize(static_cast<size_t>(xs.high - xs.low + 1));
+        straightRun = true;
+        for (int64_t x = xs.low; x <= xs.high; ++x) {
+            const int64_t offset = columns[static_cast<size_t>((x * C) / 65536 - us.low)];
+            rowColumns[static_cast<size_t>(x - xs.low)] = static_cast<int32_t>(offset);
+            straightRun = straightRun && offset >= 0 && offset == rowColumns[0] + 3 * (x - xs.low);
+        }
+    }
+
     for (int64_t y = ys.low; y <= ys.high; ++y) {
         auto* line = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(target.bits) +
                                                  (centreY + y) * target.stride) +
-                     centreX;
+                     centreX + xs.low;
         if (S == 0) {
-            // Unturned (or half-turned): one source row for the whole target row.
-            const int64_t v = (y * C) / 65536;
-            const int64_t rowOffset = rows[static_cast<size_t>(v - vs.low)];
+            const int64_t rowOffset = rows[static_cast<size_t>((y * C) / 65536 - vs.low)];
             if (rowOffset < 0)
                 continue;
             const uint8_t* sourceRow = source + rowOffset;
-            const int64_t* column = columns.data();
-            for (int64_t x = xs.low; x <= xs.high; ++x) {
-                const int64_t offset = column[(x * C) / 65536 - us.low];
-                if (offset >= 0)
-                    line[x] = PixelFromBgr(sourceRow + offset);
+            const size_t count = rowColumns.size();
+            if (straightRun) {
+                const uint8_t* p = sourceRow + rowColumns[0];
+                for (size_t i = 0; i < count; ++i, p += 3)
+                    line[i] = PixelFromBgr(p);
+                continue;
+            }
+            for (size_t i = 0; i < count; ++i) {
+                if (rowColumns[i] >= 0)
+                    line[i] = PixelFromBgr(sourceRow + rowColumns[i]);
             }
             continue;
         }
@@ -132,7 +149,7 @@ void DrawRotatedPicture(const PixelTarget& target, const DibImage& picture, cons
             const int64_t columnOffset = column[uNumerator / 65536 - us.low];
             const int64_t rowOffset = row[vNumerator / 65536 - vs.low];
             if (columnOffset >= 0 && rowOffset >= 0)
-                line[x] = PixelFromBgr(source + rowOffset + columnOffset);
+                line[x - xs.low] = PixelFromBgr(source + rowOffset + columnOffset);
         }
     }
 }

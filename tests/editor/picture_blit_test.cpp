@@ -110,6 +110,7 @@ TEST(DrawRotatedPicture, MatchesThePixelByPixelMappingWhenTurnedOrClipped) {
         PictureBox box;
         int32_t rotation;
     } cases[] = {
+        {{-10, 5, 51, 42}, 0},        // at the picture's own size, partly outside
         {{20, 30, 121, 90}, 300},     // 30 degrees
         {{20, 30, 121, 90}, -455},    // -45.5 degrees: whole degrees count
         {{40, 40, 90, 75}, 900},      // a quarter turn
