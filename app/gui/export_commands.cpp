@@ -14,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSpinBox>
-#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -45,7 +44,7 @@ constexpr int kRepaintIntervalMs = 40;
 } // namespace
 
 // Everything a running build holds off, and gives back however the build ends: the buttons
-// that start another build, the recorder's timer and hook events (they would change the
+// that start another build, hook events and a recording's captures (they would change the
 // Project under the builder), the preview's painting and closing the window.
 class ExportCommands::BuildGuard {
 public:
@@ -57,10 +56,7 @@ public:
                 wasEnabled_.push_back(widget->isEnabled());
                 widget->setEnabled(false);
             }
-        if (controls_.recorderTimer && controls_.recorderTimer->isActive()) {
-            recorderWasRunning_ = true;
-            controls_.recorderTimer->stop();
-        }
+        holdWindow_ = controls_.recordingActive && controls_.recordingActive();
         if (controls_.hooks)
             hooks_ = controls_.hooks();
         if (hooks_) {
@@ -89,7 +85,8 @@ public:
             controls_.owner->removeEventFilter(&closeBlocker_);
         // Clicks and keys held back during the build reach the window now, while the build
         // buttons are still disabled: a click on Play during a build does not start another.
-        QCoreApplication::processEvents();
+        if (!holdWindow_)
+            QCoreApplication::processEvents();
         if (controls_.BuildProgress)
             controls_.BuildProgress->hide();
         if (controls_.preview)
@@ -98,8 +95,6 @@ public:
             hooks_->OnKeybrdMsg = std::move(keyboard_);
             hooks_->OnMouseMsg = std::move(mouse_);
         }
-        if (recorderWasRunning_)
-            controls_.recorderTimer->start();
         size_t i = 0;
         for (QWidget* widget : controls_.busyDisabled)
             if (widget)
@@ -118,6 +113,8 @@ public:
 
 private:
     void AllowRepaint() {
+        if (holdWindow_)
+            return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         sinceRepaint_.restart();
     }
@@ -125,7 +122,7 @@ private:
     ExportCommands& commands_;
     ExportControls& controls_;
     std::vector<bool> wasEnabled_;
-    bool recorderWasRunning_ = false;
+    bool holdWindow_ = false;
     TrasWinGod* hooks_ = nullptr;
     TKeybrdMsg keyboard_;
     TMouseMsg mouse_;

@@ -19,7 +19,6 @@ class QCheckBox;
 class QProgressBar;
 class QPlainTextEdit;
 class QSpinBox;
-class QTimer;
 class QWidget;
 class TrasWinGod;
 
@@ -37,7 +36,9 @@ struct ExportControls {
     QProgressBar* BuildProgress = nullptr;
     std::vector<QWidget*> busyDisabled; // the buttons that start a build
     QWidget* preview = nullptr;         // not painted while a build runs
-    QTimer* recorderTimer = nullptr;    // held while a build runs
+    // True while a recording runs: its timer must not fire in the middle of a build, so the
+    // build then keeps the window waiting until it is done.
+    std::function<bool()> recordingActive;
     std::function<TrasWinGod*()> hooks; // their events are held off while a build runs
     std::function<void()> ListView1Click;
     std::function<void(const QString&)> ShowError;

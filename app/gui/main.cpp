@@ -3,6 +3,8 @@
 #include "app/gui/main_form.h"
 #include "app/gui/ui_services.h"
 
+#include <QFileInfo>
+
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -23,6 +25,10 @@ int main(int argc, char** argv) {
     if (!form.FormCreate())
         return 1;
     form.show();
+    // A project file given by the desktop ("open with", a double click on a *.fmo file).
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1)
+        form.OpenProjectFile(QFileInfo(arguments[1]).absoluteFilePath());
     if (logging)
         logging->Log(QStringLiteral("shown|%1").arg(form.windowTitle()));
     return app.exec();

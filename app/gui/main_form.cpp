@@ -2,6 +2,7 @@
 
 #include "app/gui/about_box.h"
 #include "app/gui/artwork.h"
+#include "app/gui/export_commands.h"
 #include "app/gui/paint_box.h"
 #include "app/gui/picture_button.h"
 #include "imaging/pictavo.h"
@@ -210,14 +211,19 @@ void TMainForm::OpenBtnClick() {
         return;
     if (!OpenDialog1.Execute(ui_, this, FileDialogMode::Open))
         return;
-    ProjectFileResult result = LoadProject(project_, LocalPath(OpenDialog1.FileName));
+    OpenProjectFile(OpenDialog1.FileName);
+}
+
+bool TMainForm::OpenProjectFile(const QString& path) {
+    ProjectFileResult result = LoadProject(project_, LocalPath(path));
     if (!result) {
         ShowError(QString::fromStdString(result.message));
-        return;
+        return false;
     }
     ShowProjectSettings();
-    SetCurrentFileName(OpenDialog1.FileName);
+    SetCurrentFileName(path);
     RefreshObjectList();
+    return true;
 }
 
 void TMainForm::SaveBtnClick() {

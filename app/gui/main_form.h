@@ -14,6 +14,7 @@
 
 #include <string>
 
+class ExportCommands;
 class PictureButton;
 class QAction;
 class QCheckBox;
@@ -24,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QSlider;
@@ -101,6 +103,15 @@ public:
     void wwwBtnClick();
     void CompressEdChange();
     void BpSEdChange();
+    // Opens a project file given on the command line (the desktop's "open with").
+    bool OpenProjectFile(const QString& path);
+
+    // Movie commands: build into SaveDialog1's file, then publish the HTML code and page.
+    void PlayBtnClick();
+    void CreateFlashBtnClick();
+    void BuildMovie();
+    void PublishMovie();
+    ExportCommands& Export() { return *export_; }
 
     // Shared with the other Parts of the window.
     void SetCurrentFileName(const QString& fileName);
@@ -180,6 +191,8 @@ public:
     QCheckBox* CreateHTMLCheck = nullptr;
     QLabel* HtmlSourceLabel = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
+    QCheckBox* PlayerPageCheck = nullptr;  // "Make the page play in browsers without Flash"
+    QProgressBar* BuildProgress = nullptr; // in the status bar while a movie is built
 
     // Bottom bar.
     QToolButton* wwwBtn = nullptr;
@@ -220,4 +233,5 @@ private:
     QString programFolder_;
     std::unique_ptr<XcbHookHost> hookHost_; // outlives the component
     std::unique_ptr<TrasWinGod> hookComponent_;
+    std::unique_ptr<ExportCommands> export_;
 };

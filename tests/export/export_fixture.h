@@ -57,7 +57,7 @@ protected:
         controls.Memo1 = &memo_;
         controls.BuildProgress = &progress_;
         controls.busyDisabled = {&playBtn_, &createBtn_};
-        controls.recorderTimer = &recorderTimer_;
+        controls.recordingActive = [this] { return recording_; };
         controls.ListView1Click = [this] { ++listClicks_; };
         commands_ = std::make_unique<ExportCommands>(ui_, project_, controls);
         commands_->SetFolders(program_, cache_);
@@ -108,7 +108,7 @@ protected:
     QPlainTextEdit memo_;
     QProgressBar progress_;
     QPushButton playBtn_, createBtn_;
-    QTimer recorderTimer_;
+    bool recording_ = false;
     int listClicks_ = 0;
     std::unique_ptr<ExportCommands> commands_;
 };
