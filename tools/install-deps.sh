@@ -19,9 +19,10 @@ for list in "${lists[@]}"; do
 done
 
 # Node.js may come from another source than Debian; only npm is required to be on PATH.
+# Both profiles need it: the program ships the browser player from an npm package.
 if command -v node >/dev/null && command -v npm >/dev/null; then
     missing=("${missing[@]/nodejs/}")
-elif [[ "$profile" == test ]]; then
+else
     missing+=(npm)
 fi
 filtered=()
@@ -36,14 +37,21 @@ if ((${#filtered[@]})); then
         "${filtered[@]}" >/dev/null
 fi
 
-if [[ "$profile" == test ]]; then
-    # npm packages of the tests, pinned by tools/node/package-lock.json, live in build/node.
+# The npm packages, pinned by tools/node/package-lock.json, live in build/node: the browser
+# player that the build copies into the program folder (build/bin/player), and what the
+# tests use. Once installed they are not fetched again, so later builds work offline.
+{
     node_dir="$root/build/node"
     mkdir -p "$node_dir"
     if ! cmp -s "$here/node/package-lock.json" "$node_dir/package-lock.json" ||
         [[ ! -d "$node_dir/node_modules" ]]; then
-        echo "Installing npm packages for the tests"
+        echo "Installing npm packages (browser player and test tools)"
         cp "$here/node/package.json" "$here/node/package-lock.json" "$node_dir/"
-        (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+        if ! (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null); then
+            # The program runs without the player (pages then need a Flash plug-in); the
+            # tests do not.
+            [[ "$profile" == test ]] && exit 1
+            echo "warning: npm packages not installed; pages will not play without Flash" >&2
+        fi
     fi
-fi
+}
