@@ -109,8 +109,7 @@ QToolButton* ListButton(ToolIcon icon, const QString& hint) {
     return button;
 }
 
-// Gives the tab's controls their behaviour: an AnimationEditor, a child of the window
-// created before its central widget, so it goes before the controls it listens to.
+// Gives the tab's controls their behaviour through an AnimationEditor owned by the window.
 void ConnectEditor(TMainForm& form) {
     EditorControls controls;
     controls.NewObjBtn = form.NewObjBtn;
@@ -161,6 +160,7 @@ void ConnectEditor(TMainForm& form) {
 
     auto* editor = new AnimationEditor(form.TheProject(), controls, std::move(host), &form);
     editor->setObjectName(QStringLiteral("AnimationEditor"));
+    form.Editor = editor;
     editor->ConnectControls();
     form.PaintBox1->OnPaint = [editor](QPainter& painter) { editor->PaintBox1Paint(painter); };
     form.PaintBox1->OnMouseDown = [editor](QMouseEvent& event) {

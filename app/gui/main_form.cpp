@@ -5,6 +5,7 @@
 #include "app/gui/export_commands.h"
 #include "app/gui/paint_box.h"
 #include "app/gui/picture_button.h"
+#include "editor/animation_editor.h"
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
@@ -101,6 +102,9 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
 }
 
 TMainForm::~TMainForm() {
+    // The editor goes first: no control may reach it once the project is gone.
+    delete Editor;
+    Editor = nullptr;
     FormDestroy();
     hookComponent_.reset(); // removes the hooks before the host goes
 }

@@ -35,6 +35,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class AnimationEditor;
 class TAboutBox;
 class TPaintBox;
 class TSwatchColorComboBox;
@@ -211,9 +212,10 @@ public:
     // OnKeybrdMsg and OnMouseMsg events.
     TrasWinGod* rasWinGod1 = nullptr;
 
-    // Keep programmatic changes of the editor's controls from echoing back.
-    bool FillingControls = false;
-    bool RebuildingList = false;
+    // The editing tab's behaviour: object commands, property pages, preview and mouse. It
+    // keeps the FillingControls and RebuildingList flags that stop programmatic changes of
+    // its controls from echoing back.
+    AnimationEditor* Editor = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

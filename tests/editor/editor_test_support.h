@@ -24,7 +24,7 @@
 struct EditorWindow : StartedForm {
     TMainForm& f = *form;
     Project& project = form->TheProject();
-    AnimationEditor* editor = form->findChild<AnimationEditor*>(QStringLiteral("AnimationEditor"));
+    AnimationEditor* editor = form->Editor;
 
     // Shows the window on the editing tab so that mouse events reach the preview.
     void Show() {
