@@ -212,7 +212,7 @@ int RunRecord(const std::vector<std::string>& args) {
         return 1;
     }
     const CaptureArea& recorded = recorder.RecordedArea();
-    std::cout << "Recording" << AreaLabelText(recorded) << "at " << options.framesPerSecond
+    std::cout << "Recording" << CaptureAreaLabelText(recorded) << "at " << options.framesPerSecond
               << " frames per second (one capture every " << recorder.IntervalMs() << " ms)\n"
               << std::flush;
     int64_t started = clock.NowMs();

@@ -18,7 +18,7 @@ void NormaliseArea(CaptureArea& area) {
         ++area.Bottom;
 }
 
-std::string AreaLabelText(const CaptureArea& area) {
+std::string CaptureAreaLabelText(const CaptureArea& area) {
     return " Area: ( " + std::to_string(area.Left) + "," + std::to_string(area.Top) + " ) - ( " +
            std::to_string(area.Right) + "," + std::to_string(area.Bottom) + " ) ";
 }

@@ -16,7 +16,7 @@ CaptureArea FullScreenArea(int32_t screenWidth, int32_t screenHeight);
 void NormaliseArea(CaptureArea& area);
 
 // " Area: ( 0,0 ) - ( 1023,767 ) ", with the outer blanks.
-std::string AreaLabelText(const CaptureArea& area);
+std::string CaptureAreaLabelText(const CaptureArea& area);
 
 // The part of the area that lies on a screen of the given size; none when the area
 // lies wholly beyond it. Several monitors or a selection beyond the edge may give

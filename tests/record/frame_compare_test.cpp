@@ -111,30 +111,30 @@ TEST(CopyBoxToBottomUpBgr, TurnsScreenRowsIntoBottomUpPictureRows) {
 }
 
 TEST(CaptureGeometry, AreaRulesAndLabel) {
-    EXPECT_EQ(AreaLabelText(FullScreenArea(1024, 768)), " Area: ( 0,0 ) - ( 1023,767 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(FullScreenArea(1024, 768)), " Area: ( 0,0 ) - ( 1023,767 ) ");
 
     CaptureArea reversed{300, 200, 100, 50};
     NormaliseArea(reversed);
-    EXPECT_EQ(AreaLabelText(reversed), " Area: ( 100,50 ) - ( 300,200 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(reversed), " Area: ( 100,50 ) - ( 300,200 ) ");
 
     CaptureArea click{10, 10, 10, 10};
     NormaliseArea(click);
-    EXPECT_EQ(AreaLabelText(click), " Area: ( 10,10 ) - ( 11,11 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(click), " Area: ( 10,10 ) - ( 11,11 ) ");
     EXPECT_EQ(AreaWidth(click), 2);
 
     CaptureArea negative{-5, -7, -20, 3};
     NormaliseArea(negative);
-    EXPECT_EQ(AreaLabelText(negative), " Area: ( -20,-7 ) - ( -5,3 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(negative), " Area: ( -20,-7 ) - ( -5,3 ) ");
 }
 
 TEST(CaptureGeometry, ClipsAreasToTheScreen) {
     auto inside = ClipAreaToScreen({10, 20, 30, 40}, 100, 100);
     ASSERT_TRUE(inside);
-    EXPECT_EQ(AreaLabelText(*inside), " Area: ( 10,20 ) - ( 30,40 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(*inside), " Area: ( 10,20 ) - ( 30,40 ) ");
 
     auto beyond = ClipAreaToScreen({-50, 90, 60, 300}, 100, 100);
     ASSERT_TRUE(beyond);
-    EXPECT_EQ(AreaLabelText(*beyond), " Area: ( 0,90 ) - ( 60,99 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(*beyond), " Area: ( 0,90 ) - ( 60,99 ) ");
 
     EXPECT_FALSE(ClipAreaToScreen({100, 0, 200, 50}, 100, 100));
     EXPECT_FALSE(ClipAreaToScreen({-30, -30, -1, 50}, 100, 100));

@@ -157,7 +157,7 @@ TEST_F(RecorderTest, AreasBeyondTheScreenAreClipped) {
     EXPECT_EQ(project.Objects.Count(), 1); // a failed start changes nothing
 
     StartAndTakeFirstFrame({150, -20, 260, 49});
-    EXPECT_EQ(AreaLabelText(recorder.RecordedArea()), " Area: ( 150,0 ) - ( 199,49 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(recorder.RecordedArea()), " Area: ( 150,0 ) - ( 199,49 ) ");
     EXPECT_EQ(project.MovieWidth, 50);
     EXPECT_EQ(project.MovieHeight, 50);
     EXPECT_EQ(DibWidth(LastFrame().Image), 50);

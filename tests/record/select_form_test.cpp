@@ -39,12 +39,13 @@ TEST(SelectForm, DragInAnyDirectionSelectsTheSameArea) {
     TSelectForm form;
     CaptureArea area = PrimaryScreenArea();
     QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(AreaLabelText(area), " Area: ( 0,0 ) - ( " + std::to_string(screen.width() - 1) +
-                                       "," + std::to_string(screen.height() - 1) + " ) ");
+    EXPECT_EQ(CaptureAreaLabelText(area), " Area: ( 0,0 ) - ( " +
+                                              std::to_string(screen.width() - 1) + "," +
+                                              std::to_string(screen.height() - 1) + " ) ");
 
     // Closed without a drag on first use: the points are still 0, 0.
     ASSERT_TRUE(SelectWith(form, area, [](SelectPaintBox*) {}));
-    EXPECT_EQ(AreaLabelText(area), " Area: ( 0,0 ) - ( 1,1 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(area), " Area: ( 0,0 ) - ( 1,1 ) ");
 
     ASSERT_TRUE(SelectWith(form, area, [&](SelectPaintBox* box) {
         EXPECT_EQ(form.geometry(), QRect(0, 0, screen.width(), screen.height()));
@@ -56,14 +57,14 @@ TEST(SelectForm, DragInAnyDirectionSelectsTheSameArea) {
         QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(100, 50));
         EXPECT_FALSE(form.isVisible()); // the release closed it
     }));
-    EXPECT_EQ(AreaLabelText(area), " Area: ( 100,50 ) - ( 300,200 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(area), " Area: ( 100,50 ) - ( 300,200 ) ");
 
     // Any button starts the drag; a click without movement gives 2 x 2 pixels.
     ASSERT_TRUE(SelectWith(form, area, [](SelectPaintBox* box) {
         QTest::mousePress(box, Qt::RightButton, {}, QPoint(10, 10));
         QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(10, 10));
     }));
-    EXPECT_EQ(AreaLabelText(area), " Area: ( 10,10 ) - ( 11,11 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(area), " Area: ( 10,10 ) - ( 11,11 ) ");
 
     // Esc closes the window; the points left from the last use count, as for any close.
     ASSERT_TRUE(SelectWith(form, area, [&](SelectPaintBox* box) {
@@ -71,13 +72,13 @@ TEST(SelectForm, DragInAnyDirectionSelectsTheSameArea) {
         QTest::keyClick(&form, Qt::Key_Escape);
         EXPECT_FALSE(form.isVisible());
     }));
-    EXPECT_EQ(AreaLabelText(area), " Area: ( 10,10 ) - ( 11,11 ) ");
+    EXPECT_EQ(CaptureAreaLabelText(area), " Area: ( 10,10 ) - ( 11,11 ) ");
 
     // While the recording timer runs the window does not open.
     CaptureArea kept = area;
     EXPECT_FALSE(SelectWith(
         form, area, [](SelectPaintBox*) {}, true));
-    EXPECT_EQ(AreaLabelText(area), AreaLabelText(kept));
+    EXPECT_EQ(CaptureAreaLabelText(area), CaptureAreaLabelText(kept));
 }
 
 TEST(SelectForm, RubberBandIsARedOutlineOverTheFrozenPicture) {
