@@ -29,8 +29,10 @@ int TrapError(Display* display, XErrorEvent* event) {
 
 class ErrorTrap {
 public:
-    explicit ErrorTrap(Display* display) : display_(display) {
-        XSync(display_, False);
+    static constexpr bool kNothingPending = false;
+    explicit ErrorTrap(Display* display, bool syncFirst = true) : display_(display) {
+        if (syncFirst)
+            XSync(display_, False); // earlier requests' errors are not ours to catch
         trappedError = 0;
         trappedDisplay = display_;
         previous_ = XSetErrorHandler(TrapError);
@@ -45,6 +47,8 @@ public:
         XSync(display_, False);
         return trappedError != 0;
     }
+    // For a request that waited for its reply: its error has been seen already.
+    bool ReplyFailed() const { return trappedError != 0; }
 
 private:
     Display* display_;
@@ -210,7 +214,8 @@ PixelPlane ScreenCapture::Capture() {
     XImage* image = buffer.image;
     bool ok;
     {
-        ErrorTrap trap(s.display);
+        // Every request since Begin waited for its reply, so nothing older is pending.
+        ErrorTrap trap(s.display, ErrorTrap::kNothingPending);
         if (buffer.shared) {
             ok = XShmGetImage(s.display, s.root, image, s.area.Left, s.area.Top, AllPlanes);
         } else {
@@ -226,7 +231,7 @@ PixelPlane ScreenCapture::Capture() {
                 buffer.image = image = fresh;
             }
         }
-        ok = !trap.Failed() && ok;
+        ok = !trap.ReplyFailed() && ok;
     }
     if (!ok)
         throw CaptureError("The screen could not be captured.");
