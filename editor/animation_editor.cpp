@@ -115,7 +115,8 @@ void AnimationEditor::ConnectControls() {
 // --- New objects ----------------------------------------------------------------------
 
 void AnimationEditor::NewObjBtnClick() {
-    c_.PopupMenu1->popup(c_.NewObjBtn->mapToGlobal(c_.NewObjBtn->rect().bottomLeft()));
+    // Just below the button's lower left corner.
+    c_.PopupMenu1->popup(c_.NewObjBtn->mapToGlobal(QPoint(0, c_.NewObjBtn->height())));
 }
 
 void AnimationEditor::AddPlacedObject(AnimObject* (*add)(Project&)) {

@@ -91,7 +91,11 @@ std::optional<uint32_t> ResolveColorValue(uint32_t value, const QPalette& palett
     // Only the low byte names the colour; anything else in the reference is not ours.
     if ((value & 0x7FFFFF00u) != 0)
         return std::nullopt;
-    std::optional<QColor> color = SystemColor(value & 0xFFu, palette);
+    // System colours are the desktop's: a disabled or inactive widget's palette group must
+    // not turn window text grey.
+    QPalette active = palette;
+    active.setCurrentColorGroup(QPalette::Active);
+    std::optional<QColor> color = SystemColor(value & 0xFFu, active);
     if (!color)
         return std::nullopt;
     return BgrFromColor(*color);

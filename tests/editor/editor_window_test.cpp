@@ -3,6 +3,7 @@
 
 #include "imaging/pictavo.h"
 #include "widgets/swatch_color_combo_box.h"
+#include "widgets/system_colors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +12,8 @@
 #include <QFontDatabase>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -54,6 +57,12 @@ TEST(ObjectEditing, NewTextObjectIsPlacedListedAndSelected) {
     EXPECT_EQ(w.f.FontSize->currentText(), "24");
     EXPECT_EQ(w.f.TimeEd->value(), 0);
     EXPECT_TRUE(w.f.DelObCheck->isChecked());
+    // The default colour is the window-text system colour, shown as what it resolves to.
+    const QColor windowText = w.f.palette().color(QPalette::Active, QPalette::WindowText);
+    EXPECT_EQ(w.f.TFarbeEd->ColorValue(), BgrFromColor(windowText));
+    if (windowText == Qt::black) {
+        EXPECT_EQ(w.f.TFarbeEd->currentIndex(), 0);
+    }
 
     w.f.VektorObjekt1->trigger();
     EXPECT_EQ(w.project.Objects[3].Kind, KindVector);
@@ -63,6 +72,21 @@ TEST(ObjectEditing, NewTextObjectIsPlacedListedAndSelected) {
     EXPECT_EQ(w.f.PageControl2->currentIndex(), 1);
     EXPECT_FALSE(w.PageEnabled(0));
     EXPECT_TRUE(w.PageEnabled(1));
+}
+
+TEST(ObjectEditing, NewObjectButtonOpensItsMenuBelowItself) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.Show();
+    w.f.NewObjBtn->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.f.PopupMenu1));
+    const QPoint below = w.f.NewObjBtn->mapToGlobal(QPoint(0, w.f.NewObjBtn->height()));
+    EXPECT_LE((w.f.PopupMenu1->geometry().topLeft() - below).manhattanLength(), 2);
+    QStringList items;
+    for (QAction* action : w.f.PopupMenu1->actions())
+        items << action->text();
+    EXPECT_EQ(items, (QStringList{"Text", "Vector object", "Picture"}));
+    w.f.PopupMenu1->hide();
 }
 
 TEST(ObjectEditing, FontDropDownListsTheInstalledFamilies) {

@@ -249,14 +249,31 @@ TEST(PreviewScreenshot, EditingTabWithObjects) {
     SetBox(w.project.Objects[1].Start, 260, 40, 360, 100);
     w.project.Objects[1].End.Color = 0x00A5FF;
     w.project.Objects[1].End.Rotation = 300;
+    DibImage picture{};
+    Pictavo().newdib(&picture, 120, 80, 24, nullptr, 0);
+    for (int y = 0; y < 80; ++y) {
+        uint8_t* row = DibRow(picture, y);
+        for (int x = 0; x < 120; ++x) {
+            row[3 * x] = static_cast<uint8_t>(2 * x);
+            row[3 * x + 1] = static_cast<uint8_t>(3 * y);
+            row[3 * x + 2] = 200;
+        }
+    }
+    AddPictureObject(w.project, picture);
+    SetBox(w.project.Objects[2].Start, 330, 170, 450, 250);
+    SetBox(w.project.Objects[2].End, 60, 180, 180, 260);
+    w.project.Objects[2].End.Rotation = -200;
+    w.f.RefreshObjectList();
     w.f.OnlyActualCheck->setChecked(false);
     w.editor->SelectRow(2);
     w.Show();
-    QTest::qWait(50);
-    QImage shot = w.f.grab().toImage();
     QDir folder(CLIPMOOR_BINARY_DIR "/screenshots");
     ASSERT_TRUE(folder.mkpath("."));
-    EXPECT_TRUE(shot.save(folder.filePath("editor-tab.png")));
+    QTest::qWait(50);
+    EXPECT_TRUE(w.f.grab().toImage().save(folder.filePath("editor-tab.png")));
+    w.editor->SelectRow(0);
+    QTest::qWait(50);
+    EXPECT_TRUE(w.f.grab().toImage().save(folder.filePath("editor-tab-text.png")));
     EXPECT_TRUE(w.editor->RenderPreview().save(folder.filePath("editor-preview.png")));
 }
 
