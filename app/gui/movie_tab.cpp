@@ -78,10 +78,8 @@ QWidget* TMainForm::BuildMovieTab() {
     exportControls.recordingActive = [this] { return StopBtn && StopBtn->isEnabled(); };
     exportControls.hooks = [this] { return rasWinGod1; };
     exportControls.ListView1Click = [this] {
-        if (auto* editor = findChild<AnimationEditor*>(QStringLiteral("AnimationEditor")))
-            editor->ListView1Click();
-        else
-            RefreshObjectList();
+        if (Editor)
+            Editor->ListView1Click();
     };
     exportControls.ShowError = [this](const QString& text) { ShowError(text); };
     export_ = std::make_unique<ExportCommands>(ui_, project_, std::move(exportControls));
