@@ -5,7 +5,14 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/tools/install-deps.sh" build
-"$root/tools/build.sh" >/dev/null
+# Build quietly; on failure show what went wrong.
+log="$root/build/last-build.log"
+mkdir -p "$root/build"
+if ! "$root/tools/build.sh" >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "run.sh: the build failed (full log: $log)" >&2
+    exit 1
+fi
 
 if (($#)); then
     exec "$root/build/bin/clipmoor-cli" "$@"
