@@ -82,6 +82,22 @@ TEST_F(JpegSaveTest, HigherQualityGivesALargerFile) {
     lib().deldib(image);
 }
 
+TEST_F(JpegSaveTest, ReplacesALargerFileCompletely) {
+    const std::string path = Scratch("replaced.jpg");
+    {
+        std::ofstream old(path, std::ios::binary);
+        old << std::string(100000, 'x'); // longer than the picture's JPEG
+    }
+    DibImage image = MakeGradient(16, 16);
+    lib().SetJPEGQual(75);
+    ASSERT_NE(lib().SaveDib(image, path.c_str(), kDibFormatJpeg, nullptr), 0);
+    EXPECT_LT(fs::file_size(path), 100000u);
+    const DecodedJpeg jpeg = DecodeJpeg(path);
+    EXPECT_EQ(jpeg.width, 16);
+    EXPECT_FALSE(jpeg.bgr.empty());
+    lib().deldib(image);
+}
+
 TEST_F(JpegSaveTest, WritesASubRectangleInPlace) {
     DibImage whole = MakeGradient(64, 40);
     BitmapInfo part = *whole.info;
