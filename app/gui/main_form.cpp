@@ -9,8 +9,10 @@
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
+#include "record/core/capture_geometry.h"
 #include "record/hooks/ras_win_god.h"
 #include "record/hooks/xcb_hook_host.h"
+#include "record/ui/recording_session.h"
 #include "widgets/swatch_color_combo_box.h"
 
 #include <QCloseEvent>
@@ -38,11 +40,7 @@ std::string LocalPath(const QString& path) {
 } // namespace
 
 QString AreaLabelText(const CaptureArea& area) {
-    return QStringLiteral(" Area: ( %1,%2 ) - ( %3,%4 ) ")
-        .arg(area.Left)
-        .arg(area.Top)
-        .arg(area.Right)
-        .arg(area.Bottom);
+    return QString::fromStdString(CaptureAreaLabelText(area));
 }
 
 QString ProjectText(const std::string& text) {
@@ -86,11 +84,6 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
     SaveDialog2 = {kProjectFilter, ".fmo", {}};
     SaveDialog1 = {kMovieFilter, ".swf", {}};
 
-    // The recorder's timer; it runs only while recording.
-    Timer1 = new QTimer(this);
-    Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(200);
-
     AboutBox = new TAboutBox(this);
 
     resize(kWidth, kHeight);
@@ -105,6 +98,7 @@ TMainForm::~TMainForm() {
     // The editor goes first: no control may reach it once the project is gone.
     delete Editor;
     Editor = nullptr;
+    recording_.reset(); // removes the mouse hook while the component still exists
     FormDestroy();
     hookComponent_.reset(); // removes the hooks before the host goes
 }
@@ -138,6 +132,7 @@ void TMainForm::InstallKeyboardHook() {
     hookHost_ = std::make_unique<XcbHookHost>();
     hookComponent_ = std::make_unique<TrasWinGod>(*hookHost_, project_.ProgramFolder);
     rasWinGod1 = hookComponent_.get();
+    ConnectRecorder();
     // Without the hook the program runs on, only the hot key does not work.
     try {
         rasWinGod1->InstallKeyboardHook();

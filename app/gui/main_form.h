@@ -36,11 +36,14 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class AnimationEditor;
+class RecordingSession;
 class TAboutBox;
 class TPaintBox;
+class TSelectForm;
 class TSwatchColorComboBox;
 class TrasWinGod;
 class XcbHookHost;
+struct MouseHookStruct;
 
 // The maker's web address: the caption of the web button and where it leads. The maker has
 // no public site yet, so this is a reserved example domain that can never reach a stranger.
@@ -66,7 +69,8 @@ inline constexpr const char* kQuitMessage =
     "You leave the program now. You will lose any information that is not saved up to now.";
 inline constexpr const char* kErrorCaption = "Error";
 
-// " Area: ( left,top ) - ( right,bottom ) ", with one blank before and after.
+// " Area: ( left,top ) - ( right,bottom ) ", with one blank before and after (the
+// recorder's label text).
 QString AreaLabelText(const CaptureArea& area);
 // A text of the project (object text, row text, font name) for display.
 QString ProjectText(const std::string& text);
@@ -113,6 +117,17 @@ public:
     void BuildMovie();
     void PublishMovie();
     ExportCommands& Export() { return *export_; }
+
+    // Recording commands: the capture area, the recording and the hot key.
+    void FullScreenBtnClick();
+    void SelArea2BtnClick();
+    void RecordBtnClick();
+    void StopBtnClick();
+    void Timer1Timer();
+    void rasWinGod1MouseMsg(int32_t Code, uint32_t MesID, const MouseHookStruct& MRec);
+    void rasWinGod1KeybrdMsg(int32_t Code, int32_t VKCode, int32_t KSInfo);
+    // The recorder as the window runs it; exists from FormCreate on.
+    RecordingSession* Recording() { return recording_.get(); }
 
     // Shared with the other Parts of the window.
     void SetCurrentFileName(const QString& fileName);
@@ -208,6 +223,7 @@ public:
     TFileDialogSettings SaveDialog1;
     QTimer* Timer1 = nullptr;
     TAboutBox* AboutBox = nullptr;
+    TSelectForm* SelectForm = nullptr; // the one area selection window of the run
     // The global hook component; exists from FormCreate on. The recorder assigns its
     // OnKeybrdMsg and OnMouseMsg events.
     TrasWinGod* rasWinGod1 = nullptr;
@@ -228,6 +244,10 @@ private:
     QWidget* BuildMovieTab();
     QWidget* BuildPropertyPages();
     void InstallKeyboardHook();
+    void ConnectRecorder();
+    void ApplyRecorderButtonStates(bool recording);
+    void RecordingStoppedBySelf(const QString& message);
+    void ReportRecording();
     void SaveTo(const QString& path);
 
     UiServices& ui_;
@@ -236,4 +256,5 @@ private:
     std::unique_ptr<XcbHookHost> hookHost_; // outlives the component
     std::unique_ptr<TrasWinGod> hookComponent_;
     std::unique_ptr<ExportCommands> export_;
+    std::unique_ptr<RecordingSession> recording_; // released before the hooks and the project
 };

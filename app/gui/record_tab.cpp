@@ -1,6 +1,7 @@
 // The "Record screen action" tab.
 #include "app/gui/main_form.h"
 #include "app/gui/tab_decor.h"
+#include "record/ui/select_form.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,6 +18,9 @@ QWidget* TMainForm::BuildRecordTab() {
     columns->setSpacing(12);
     columns->addWidget(
         new SidePanel(PanelPicture::Recording, QStringLiteral("Record screen action...")));
+
+    // The one area selection window of the run, reused by every selection.
+    SelectForm = new TSelectForm(this);
 
     auto* area = new QGroupBox(QStringLiteral("Screen area"));
     FullScreenBtn = new QPushButton(QStringLiteral("Select whole screen"));
@@ -83,6 +87,10 @@ QWidget* TMainForm::BuildRecordTab() {
 
     connect(CompressEd, &QSpinBox::valueChanged, this, &TMainForm::CompressEdChange);
     connect(BpSEd, &QSpinBox::valueChanged, this, &TMainForm::BpSEdChange);
+    connect(FullScreenBtn, &QPushButton::clicked, this, &TMainForm::FullScreenBtnClick);
+    connect(SelArea2Btn, &QPushButton::clicked, this, &TMainForm::SelArea2BtnClick);
+    connect(RecordBtn, &QPushButton::clicked, this, &TMainForm::RecordBtnClick);
+    connect(StopBtn, &QPushButton::clicked, this, &TMainForm::StopBtnClick);
     return MakeTabPage(
         QStringLiteral("Record screen action - select the screen area and start the recording"),
         content);

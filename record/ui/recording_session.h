@@ -41,6 +41,8 @@ public:
     // Removes the mouse hook, stops the timer and releases the capture buffers.
     void Stop();
 
+    // The recording timer, for a window that shows it under its own name.
+    QTimer& Timer() { return timer_; }
     bool TimerEnabled() const { return timer_.isActive(); }
     int TimerInterval() const { return timer_.interval(); }
     const Recorder* Engine() const { return recorder_.get(); }

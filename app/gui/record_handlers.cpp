@@ -1,0 +1,126 @@
+// The recording tab's commands: the capture area, recording start and stop, the pointer
+// track and the hot key. The engine and its timer live in the RecordingSession.
+#include "app/gui/main_form.h"
+
+#include "record/core/capture_geometry.h"
+#include "record/core/recorder.h"
+#include "record/hooks/ras_win_god.h"
+#include "record/ui/recording_session.h"
+#include "record/ui/select_form.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+void TMainForm::ConnectRecorder() {
+    if (recording_)
+        return;
+    recording_ = std::make_unique<RecordingSession>(project_, rasWinGod1);
+    Timer1 = &recording_->Timer();
+    Timer1->setInterval(RecordingIntervalMs(BpSEd->value()));
+    connect(recording_.get(), &RecordingSession::stoppedBySelf, this,
+            &TMainForm::RecordingStoppedBySelf);
+    if (rasWinGod1) {
+        rasWinGod1->OnMouseMsg = [this](int32_t code, uint32_t mesId, const MouseHookStruct& m) {
+            rasWinGod1MouseMsg(code, mesId, m);
+        };
+        rasWinGod1->OnKeybrdMsg = [this](int32_t code, int32_t vkCode, int32_t ksInfo) {
+            rasWinGod1KeybrdMsg(code, vkCode, ksInfo);
+        };
+    }
+}
+
+void TMainForm::FullScreenBtnClick() {
+    project_.Area = PrimaryScreenArea();
+    UpdateAreaLabel();
+}
+
+void TMainForm::SelArea2BtnClick() {
+    const bool recording = recording_ && recording_->TimerEnabled();
+    if (SelectArea(*SelectForm, project_.Area, recording))
+        UpdateAreaLabel();
+}
+
+void TMainForm::ApplyRecorderButtonStates(bool recording) {
+    RecorderButtonStates states = ButtonStatesFor(recording);
+    RecordBtn->setEnabled(states.RecordBtn);
+    StopBtn->setEnabled(states.StopBtn);
+    SelArea2Btn->setEnabled(states.SelArea2Btn);
+    FullScreenBtn->setEnabled(states.FullScreenBtn);
+}
+
+void TMainForm::RecordBtnClick() {
+    ConnectRecorder();
+    if (recording_->TimerEnabled())
+        return;
+    ApplyRecorderButtonStates(true);
+    // The label keeps the area as chosen; the engine clips it to the screen.
+    QString failure = recording_->Start(project_.Area, BpSEd->value());
+    if (!failure.isEmpty()) {
+        ApplyRecorderButtonStates(false);
+        ShowError(failure);
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("Recording..."));
+}
+
+void TMainForm::StopBtnClick() {
+    if (!recording_)
+        return;
+    recording_->Stop();
+    ApplyRecorderButtonStates(false);
+    RefreshObjectList();
+    const int32_t row = RowToSelectAfterRecording(ListView1->topLevelItemCount());
+    if (row >= 0) {
+        // Selecting reaches the editing tab's ListView1Click through the list's signals.
+        QTreeWidgetItem* item = ListView1->topLevelItem(row);
+        ListView1->setCurrentItem(item);
+        ListView1->scrollToItem(item);
+    }
+    ReportRecording();
+}
+
+void TMainForm::Timer1Timer() {
+    if (recording_)
+        recording_->Timer1Timer();
+}
+
+void TMainForm::RecordingStoppedBySelf(const QString& message) {
+    StopBtnClick();
+    ui_.ShowMessage(this, {message, DefaultCaption(), QMessageBox::Ok, QMessageBox::Warning});
+}
+
+void TMainForm::ReportRecording() {
+    const Recorder* engine = recording_ ? recording_->Engine() : nullptr;
+    if (!engine) {
+        statusBar()->clearMessage();
+        return;
+    }
+    QString report = engine->FramesRecorded() == 1
+                         ? QStringLiteral("Recording stopped: 1 frame recorded.")
+                         : QStringLiteral("Recording stopped: %1 frames recorded.")
+                               .arg(engine->FramesRecorded());
+    // Ticks come late when a capture outlasts the interval: the rate asked for was not held.
+    if (const int64_t skipped = engine->SkippedTicks(); skipped > 0)
+        report += QStringLiteral(" %1 ticks were skipped: the frame rate could not be held.")
+                      .arg(skipped);
+    statusBar()->showMessage(report);
+}
+
+void TMainForm::rasWinGod1MouseMsg(int32_t, uint32_t MesID, const MouseHookStruct& MRec) {
+    if (recording_)
+        recording_->PointerMessage(MesID, MRec);
+}
+
+void TMainForm::rasWinGod1KeybrdMsg(int32_t, int32_t VKCode, int32_t KSInfo) {
+    ConnectRecorder();
+    if (!recording_->HotKeyMessage(VKCode, KSInfo))
+        return;
+    if (RecordBtn->isEnabled())
+        RecordBtnClick();
+    else
+        StopBtnClick();
+}

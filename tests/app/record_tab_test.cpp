@@ -1,0 +1,276 @@
+// The recording tab on the real window: area buttons, the selection window, recording
+// with the buttons and with the hot key, and recordings that end by themselves.
+#include "fake_ui_services.h"
+
+#include "model/project_objects.h"
+#include "record/hooks/ras_win_god.h"
+#include "record/ui/recording_session.h"
+#include "record/ui/select_form.h"
+#include "tests/record/test_drawing.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+struct ButtonStates {
+    bool record, stop, selectArea, fullScreen;
+    bool operator==(const ButtonStates&) const = default;
+};
+
+ButtonStates StatesOf(const TMainForm& form) {
+    return {form.RecordBtn->isEnabled(), form.StopBtn->isEnabled(), form.SelArea2Btn->isEnabled(),
+            form.FullScreenBtn->isEnabled()};
+}
+
+constexpr ButtonStates kIdle{true, false, true, true};
+constexpr ButtonStates kRecording{false, true, false, false};
+
+class RecordTabTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(s.started); }
+    void TearDown() override {
+        if (f.Recording())
+            f.Recording()->Stop();
+    }
+    void UseArea(const CaptureArea& area) {
+        f.TheProject().Area = area;
+        f.UpdateAreaLabel();
+    }
+    int32_t Frames() { return f.TheProject().Objects.Count(); }
+
+    StartedForm s;
+    TMainForm& f = *s.form;
+    TestDrawing drawing;
+};
+
+TEST_F(RecordTabTest, RecordButtonRecordsChangesAndStopSelectsTheLastFrame) {
+    unsigned long window = drawing.Window(40, 50, 100, 80, 0x808080);
+    drawing.Sync();
+    AddTextObject(f.TheProject()); // discarded by the start
+    f.RefreshObjectList();
+    UseArea({40, 50, 139, 129});
+    f.BpSEd->setValue(20);
+
+    f.RecordBtn->click();
+    EXPECT_EQ(StatesOf(f), kRecording);
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_EQ(f.Timer1->interval(), 50);
+    EXPECT_TRUE(f.rasWinGod1->MouseHookInstalled());
+    EXPECT_EQ(f.TheProject().MovieWidth, 100);
+    EXPECT_EQ(f.TheProject().MovieHeight, 80);
+    EXPECT_EQ(f.ListView1->topLevelItemCount(), 2); // the list is refreshed only at stop
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Frames() == 1; }, 3000));
+    drawing.Fill(window, 5, 5, 10, 10, 0x00FF00);
+    drawing.Sync();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Frames() == 2; }, 3000));
+    // Pointer movements reach the track through the mouse hook's event; buttons do not.
+    const int32_t samples = f.TheProject().PointerTrack.Count();
+    f.rasWinGod1MouseMsg(0, MouseMove, MouseHookStruct{60, 70, 0, 0, 0});
+    f.rasWinGod1MouseMsg(0, LeftButtonDown, MouseHookStruct{61, 71, 0, 0, 0});
+    ASSERT_EQ(f.TheProject().PointerTrack.Count(), samples + 1);
+    EXPECT_EQ(f.TheProject().PointerTrack[samples].X, 20);
+    EXPECT_EQ(f.TheProject().PointerTrack[samples].Y, 20);
+
+    f.StopBtn->click();
+    drawing.Destroy(window);
+    EXPECT_EQ(StatesOf(f), kIdle);
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.rasWinGod1->MouseHookInstalled());
+    ASSERT_EQ(Frames(), 2);
+    EXPECT_EQ(f.TheProject().Objects[0].Kind, KindPicture);
+    const ObjectState& square = f.TheProject().Objects[1].Start;
+    EXPECT_EQ(QRect(QPoint(square.Left, square.Top), QPoint(square.Right, square.Bottom)),
+              QRect(QPoint(6, 6), QPoint(16, 16)));
+    ASSERT_EQ(f.ListView1->topLevelItemCount(), 4);
+    EXPECT_EQ(f.ListView1->indexOfTopLevelItem(f.ListView1->currentItem()), 2);
+    ASSERT_EQ(f.ListView1->selectedItems().size(), 1);
+    EXPECT_EQ(f.ListView1->selectedItems().first(), f.ListView1->topLevelItem(2));
+    EXPECT_TRUE(f.statusBar()->currentMessage().startsWith("Recording stopped: 2 frames recorded."))
+        << f.statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(s.ui.messages.empty());
+    QTest::qWait(120);
+    EXPECT_EQ(Frames(), 2); // nothing after the stop
+}
+
+TEST_F(RecordTabTest, StoppingBeforeTheFirstTickLeavesNoObjectsAndSelectsNothing) {
+    AddTextObject(f.TheProject());
+    f.RefreshObjectList();
+    f.ListView1->setCurrentItem(f.ListView1->topLevelItem(0));
+    UseArea({0, 0, 49, 49});
+    f.BpSEd->setValue(1);
+    f.RecordBtnClick();
+    f.StopBtnClick();
+    EXPECT_EQ(Frames(), 0);
+    EXPECT_EQ(f.ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(f.ListView1->currentItem(), nullptr);
+    EXPECT_EQ(f.TheProject().PointerTrack.Count(), 1); // the sample taken at the start
+    EXPECT_EQ(f.statusBar()->currentMessage(), "Recording stopped: 0 frames recorded.");
+}
+
+TEST_F(RecordTabTest, HotKeyMessagesToggleTheRecording) {
+    UseArea({0, 0, 49, 49});
+    f.rasWinGod1KeybrdMsg(0, 17, 1);  // Ctrl alone
+    f.rasWinGod1KeybrdMsg(0, 122, 1); // F11
+    EXPECT_EQ(StatesOf(f), kIdle);
+    f.rasWinGod1KeybrdMsg(0, 18, 1); // + Alt
+    f.rasWinGod1KeybrdMsg(0, 122, 1);
+    EXPECT_EQ(StatesOf(f), kRecording);
+    EXPECT_TRUE(f.Timer1->isActive());
+    f.rasWinGod1KeybrdMsg(0, 122, -1); // releasing F11 does nothing
+    EXPECT_EQ(StatesOf(f), kRecording);
+    f.rasWinGod1KeybrdMsg(0, 122, 1);
+    EXPECT_EQ(StatesOf(f), kIdle);
+    EXPECT_FALSE(f.Timer1->isActive());
+    f.rasWinGod1KeybrdMsg(0, 18, -1); // Alt up: Ctrl + F11 alone does nothing
+    f.rasWinGod1KeybrdMsg(0, 122, 1);
+    EXPECT_EQ(StatesOf(f), kIdle);
+    f.rasWinGod1KeybrdMsg(0, 16, 1); // Ctrl + Shift
+    f.rasWinGod1KeybrdMsg(0, 122, 1);
+    EXPECT_EQ(StatesOf(f), kRecording);
+    f.rasWinGod1KeybrdMsg(0, 122, 1); // auto-repeat toggles back
+    EXPECT_EQ(StatesOf(f), kIdle);
+}
+
+TEST_F(RecordTabTest, CtrlShiftF11FromTheKeyboardStartsAndStops) {
+    ASSERT_TRUE(f.rasWinGod1->KeyboardHookInstalled());
+    UseArea({0, 0, 49, 49});
+    ASSERT_EQ(std::system("xdotool key ctrl+shift+F11"), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.StopBtn->isEnabled(); }, 3000));
+    EXPECT_EQ(StatesOf(f), kRecording);
+    ASSERT_EQ(std::system("xdotool key ctrl+shift+F11"), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.RecordBtn->isEnabled(); }, 3000));
+    EXPECT_EQ(StatesOf(f), kIdle);
+    EXPECT_FALSE(f.Timer1->isActive());
+}
+
+TEST_F(RecordTabTest, FullScreenButtonResetsTheAreaAndTheLabel) {
+    UseArea({10, 20, 110, 220});
+    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 10,20 ) - ( 110,220 ) ");
+    f.FullScreenBtn->click();
+    QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const CaptureArea& area = f.TheProject().Area;
+    EXPECT_EQ(QRect(QPoint(area.Left, area.Top), QPoint(area.Right, area.Bottom)),
+              QRect(QPoint(0, 0), screen));
+    EXPECT_EQ(f.ScreenInfo->text(), QStringLiteral(" Area: ( 0,0 ) - ( %1,%2 ) ")
+                                        .arg(screen.width() - 1)
+                                        .arg(screen.height() - 1));
+}
+
+void SendMouse(QWidget* target, QEvent::Type type, QPoint position, Qt::MouseButtons buttons) {
+    Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(position), target->mapToGlobal(QPointF(position)), button,
+                      buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// Drags on the selection window once it shows; counts the windows it saw.
+void DragWhenShown(TSelectForm* form, QPoint from, QPoint to, int* shown) {
+    QTimer::singleShot(20, form, [=] {
+        if (!form->isVisible())
+            return DragWhenShown(form, from, to, shown);
+        ++*shown;
+        QWidget* box = form->PaintBox1();
+        SendMouse(box, QEvent::MouseButtonPress, from, Qt::LeftButton);
+        SendMouse(box, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+        SendMouse(box, QEvent::MouseMove, to, Qt::LeftButton);
+        SendMouse(box, QEvent::MouseButtonRelease, to, Qt::NoButton);
+    });
+}
+
+TEST_F(RecordTabTest, SelectAreaButtonTakesTheDraggedRectangle) {
+    ASSERT_NE(f.SelectForm, nullptr);
+    int shown = 0;
+    DragWhenShown(f.SelectForm, {10, 20}, {110, 220}, &shown);
+    f.SelArea2Btn->click();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(f.SelectForm->isVisible());
+    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 10,20 ) - ( 110,220 ) ");
+
+    // The same window again; a drag up and to the left gives the same area in order.
+    TSelectForm* first = f.SelectForm;
+    DragWhenShown(f.SelectForm, {300, 200}, {100, 50}, &shown);
+    f.SelArea2BtnClick();
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(f.SelectForm, first);
+    const CaptureArea& area = f.TheProject().Area;
+    EXPECT_EQ(QRect(QPoint(area.Left, area.Top), QPoint(area.Right, area.Bottom)),
+              QRect(QPoint(100, 50), QPoint(300, 200)));
+    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 100,50 ) - ( 300,200 ) ");
+}
+
+TEST_F(RecordTabTest, SelectionDoesNotOpenWhileRecording) {
+    UseArea({0, 0, 49, 49});
+    f.RecordBtnClick();
+    int shown = 0;
+    // Should the window open, this closes it again so that the test can fail, not hang.
+    QTimer::singleShot(300, f.SelectForm, [&] {
+        if (f.SelectForm->isVisible()) {
+            ++shown;
+            f.SelectForm->reject();
+        }
+    });
+    f.SelArea2BtnClick();
+    QTest::qWait(400);
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 0,0 ) - ( 49,49 ) ");
+    f.StopBtnClick();
+}
+
+TEST_F(RecordTabTest, RecordingThatStopsBySelfKeepsItsFramesAndSaysWhy) {
+    unsigned long window = drawing.Window(0, 0, 100, 100, 0x102030);
+    drawing.Sync();
+    UseArea({0, 0, 99, 99});
+    f.BpSEd->setValue(60);
+    ASSERT_NE(f.Recording(), nullptr);
+    // Room for the capture buffers, the whole area and one changed pixel.
+    f.Recording()->SetMemoryLimit(2 * 100 * 100 * 4 + 100 * 300 + 4);
+    f.RecordBtnClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Frames() == 1; }, 3000));
+    drawing.Fill(window, 10, 50, 1, 1, 0xFFFFFF);
+    drawing.Sync();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Frames() == 2; }, 3000));
+    drawing.Fill(window, 90, 90, 1, 1, 0xFFFFFF);
+    drawing.Sync();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.ui.messages.empty(); }, 3000));
+    drawing.Destroy(window);
+
+    ASSERT_EQ(s.ui.messages.size(), 1u);
+    EXPECT_TRUE(s.ui.messages[0].text.contains("Everything recorded so far is kept"));
+    EXPECT_EQ(s.ui.messages[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(s.ui.messages[0].caption, DefaultCaption());
+    EXPECT_EQ(StatesOf(f), kIdle);
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.rasWinGod1->MouseHookInstalled());
+    EXPECT_EQ(Frames(), 2);
+    EXPECT_EQ(f.ListView1->topLevelItemCount(), 4);
+    EXPECT_EQ(f.ListView1->indexOfTopLevelItem(f.ListView1->currentItem()), 2);
+    EXPECT_TRUE(f.statusBar()->currentMessage().startsWith("Recording stopped: 2 frames"));
+}
+
+TEST_F(RecordTabTest, AreaOffTheScreenIsRefusedAndThePageStaysIdle) {
+    AddTextObject(f.TheProject());
+    UseArea({-300, -300, -10, -10});
+    f.RecordBtnClick();
+    ASSERT_EQ(s.ui.messages.size(), 1u);
+    EXPECT_EQ(s.ui.messages[0].text, "The capture area lies outside the screen.");
+    EXPECT_EQ(s.ui.messages[0].caption, "Error");
+    EXPECT_EQ(StatesOf(f), kIdle);
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_EQ(Frames(), 1);
+    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( -300,-300 ) - ( -10,-10 ) ");
+}
+
+} // namespace
