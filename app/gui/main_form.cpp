@@ -115,14 +115,9 @@ bool TMainForm::FormCreate(const QString& programFolder) {
         return false;
     }
 
-    // The capture area starts as the whole primary screen, in device pixels.
-    QSize screen(1024, 768);
-    if (QScreen* primary = QGuiApplication::primaryScreen())
-        screen = primary->geometry().size() * primary->devicePixelRatio();
-    project_.Area = {0, 0, screen.width() - 1, screen.height() - 1};
+    FullScreenBtnClick(); // the capture area starts as the whole primary screen
     project_.MovieWidth = kDefaultMovieWidth;
     project_.MovieHeight = kDefaultMovieHeight;
-    UpdateAreaLabel();
     CompressEdChange();
     InstallKeyboardHook();
     return true;

@@ -8,8 +8,10 @@
 #include "record/ui/recording_session.h"
 #include "record/ui/select_form.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -34,7 +36,12 @@ void TMainForm::ConnectRecorder() {
 }
 
 void TMainForm::FullScreenBtnClick() {
-    project_.Area = PrimaryScreenArea();
+    // In device pixels, as the capture reads the screen.
+    QSize screen(1024, 768);
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        screen = primary->geometry().size() * primary->devicePixelRatio();
+    project_.Area = FullScreenArea(screen.width(), screen.height());
+    NormaliseArea(project_.Area);
     UpdateAreaLabel();
 }
 

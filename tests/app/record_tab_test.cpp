@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -120,6 +121,23 @@ TEST_F(RecordTabTest, StoppingBeforeTheFirstTickLeavesNoObjectsAndSelectsNothing
     EXPECT_EQ(f.statusBar()->currentMessage(), "Recording stopped: 0 frames recorded.");
 }
 
+TEST_F(RecordTabTest, StatusBarTellsWhenTheFrameRateWasNotHeld) {
+    UseArea({0, 0, 49, 49});
+    f.BpSEd->setValue(100);
+    f.RecordBtnClick();
+    QThread::msleep(300); // the window is busy: about 30 ticks fall due meanwhile
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Frames() >= 1; }, 3000));
+    f.StopBtnClick();
+    const int64_t skipped = f.Recording()->SkippedTicks();
+    EXPECT_GE(skipped, 20);
+    EXPECT_EQ(f.statusBar()->currentMessage(),
+              QStringLiteral("Recording stopped: %1 frame%2 recorded. %3 ticks were skipped: the "
+                             "frame rate could not be held.")
+                  .arg(Frames())
+                  .arg(Frames() == 1 ? "" : "s")
+                  .arg(skipped));
+}
+
 TEST_F(RecordTabTest, HotKeyMessagesToggleTheRecording) {
     UseArea({0, 0, 49, 49});
     f.rasWinGod1KeybrdMsg(0, 17, 1);  // Ctrl alone
@@ -160,7 +178,8 @@ TEST_F(RecordTabTest, FullScreenButtonResetsTheAreaAndTheLabel) {
     UseArea({10, 20, 110, 220});
     EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 10,20 ) - ( 110,220 ) ");
     f.FullScreenBtn->click();
-    QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    QScreen* primary = QGuiApplication::primaryScreen();
+    QSize screen = primary->geometry().size() * primary->devicePixelRatio();
     const CaptureArea& area = f.TheProject().Area;
     EXPECT_EQ(QRect(QPoint(area.Left, area.Top), QPoint(area.Right, area.Bottom)),
               QRect(QPoint(0, 0), screen));
