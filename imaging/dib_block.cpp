@@ -1,11 +1,14 @@
 #include "imaging/dib_block.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace pictavo {
 namespace {
@@ -21,14 +24,172 @@ bool IsSupportedDepth(int bits) {
     return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-// Large pictures (whole-screen frames) are backed by huge pages where the kernel allows it:
-// first-touch page faults dominate the cost of filling fresh picture memory otherwise.
-void AdviseHugePages(void* block, size_t bytes) {
-    constexpr uintptr_t kHugePage = 2u << 20;
-    const auto begin = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePage - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+// Picture memory comes from 2 MB-aligned regions the kernel backs with huge pages: on some
+// virtual machines first-touch page faults of fresh 4 KB pages cost more than filling the
+// pictures, and most pictures (recorded frames) are far smaller than one huge page.
+//
+// Blocks are bump-allocated from the current region; a region counts its live blocks and
+// is unmapped when the last one goes. A recording allocates its frames in sequence and frees
+// them together, so its regions go away whole. Freed space is never reused while other
+// blocks of its region live, so deleting single pictures while editing would pin memory;
+// the pages wholly inside a block freed from an older region are therefore given back to the
+// kernel at once, leaving address space and at most two pages per freed block. The current
+// region keeps its pages (splitting them would cost the huge pages its next pictures get)
+// and is rewound when it empties, so a picture made and dropped again and again does not
+// map and unmap a region each time; it pins at most one region's worth.
+constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kRegionBytes = size_t{32} << 20;
+// Blocks larger than this get a mapping of their own, so a region wastes at most a quarter.
+constexpr size_t kLargestRegionBlock = kRegionBytes / 4;
+
+struct Region {
+    uint8_t* base;
+    size_t size;
+    size_t used = 0;  // bytes handed out since the region was last rewound
+    size_t dirty = 0; // bytes ever handed out since mapped; reuse below this must be zeroed
+    size_t live = 0;  // blocks handed out and not yet released
+};
+
+// Each block starts with its size, so releasing it needs nothing from the picture header.
+struct BlockPrefix {
+    size_t bytes;
+    size_t unused;
+};
+static_assert(sizeof(BlockPrefix) % kPixelAlignment == 0);
+
+size_t RoundUp(size_t value, size_t step) {
+    return (value + step - 1) / step * step;
+}
+
+// Maps `bytes` (a multiple of the page size) at a 2 MB boundary with huge pages advised.
+uint8_t* MapAligned(size_t bytes) {
+    void* raw = mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    const auto start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = RoundUp(start, kHugePage);
+    if (aligned > start)
+        munmap(raw, aligned - start);
+    const size_t tail = start + bytes + kHugePage - (aligned + bytes);
+    if (tail > 0)
+        munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+    auto* base = reinterpret_cast<uint8_t*>(aligned);
+    madvise(base, bytes, MADV_HUGEPAGE); // a hint; the kernel may not offer huge pages
+    return base;
+}
+
+size_t PageSize() {
+    static const size_t pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return pageSize;
+}
+
+class BlockPool {
+public:
+    // Returns a zeroed, 16-byte aligned block of `bytes` and its region, or null.
+    uint8_t* Allocate(size_t bytes, Region** owner) {
+        const size_t total = sizeof(BlockPrefix) + bytes;
+        uint8_t* block = total > kLargestRegionBlock ? AllocateDedicated(total, owner)
+                                                     : AllocateShared(total, owner);
+        if (!block)
+            return nullptr;
+        reinterpret_cast<BlockPrefix*>(block)->bytes = total;
+        return block + sizeof(BlockPrefix);
+    }
+
+    void Release(void* memory, Region* region) {
+        uint8_t* block = static_cast<uint8_t*>(memory) - sizeof(BlockPrefix);
+        const size_t total = reinterpret_cast<BlockPrefix*>(block)->bytes;
+        std::unique_lock lock(mutex_);
+        if (--region->live > 0) {
+            // Under the lock: once it is dropped the region may be unmapped by another thread.
+            if (region != current_)
+                GiveBackPages(block, total);
+            return;
+        }
+        if (region == current_) {
+            region->used = 0;
+            return;
+        }
+        lock.unlock();
+        munmap(region->base, region->size);
+        delete region;
+    }
+
+private:
+    uint8_t* AllocateDedicated(size_t total, Region** owner) {
+        const size_t size = RoundUp(total, PageSize());
+        uint8_t* base = MapAligned(size);
+        if (!base)
+            return nullptr;
+        *owner = new (std::nothrow) Region{base, size, total, total, 1};
+        if (!*owner) {
+            munmap(base, size);
+            return nullptr;
+        }
+        return base;
+    }
+
+    uint8_t* AllocateShared(size_t total, Region** owner) {
+        total = RoundUp(total, kPixelAlignment);
+        std::lock_guard lock(mutex_);
+        if (!current_ || current_->size - current_->used < total) {
+            uint8_t* base = MapAligned(kRegionBytes);
+            if (!base)
+                return nullptr;
+            auto* fresh = new (std::nothrow) Region{base, kRegionBytes, 0, 0, 0};
+            if (!fresh) {
+                munmap(base, kRegionBytes);
+                return nullptr;
+            }
+            // The region left behind lives on through its blocks; an empty one goes now.
+            if (current_ && current_->live == 0) {
+                munmap(current_->base, current_->size);
+                delete current_;
+            }
+            current_ = fresh;
+        }
+        Region* region = current_;
+        uint8_t* block = region->base + region->used;
+        const size_t end = region->used + total;
+        if (region->used < region->dirty)
+            std::memset(block, 0, std::min(end, region->dirty) - region->used);
+        region->used = end;
+        region->dirty = std::max(region->dirty, end);
+        ++region->live;
+        *owner = region;
+        return block;
+    }
+
+    static void GiveBackPages(uint8_t* block, size_t total) {
+        const size_t page = PageSize();
+        const uintptr_t first = RoundUp(reinterpret_cast<uintptr_t>(block), page);
+        const uintptr_t last = (reinterpret_cast<uintptr_t>(block) + total) & ~(page - 1);
+        if (last > first)
+            madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    }
+
+    std::mutex mutex_;
+    Region* current_ = nullptr;
+};
+
+// Under the address sanitizer each picture is a heap block of its own, so a read or write
+// past a picture is reported instead of landing quietly in its neighbour.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kHeapBlocks = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kHeapBlocks = true;
+#else
+constexpr bool kHeapBlocks = false;
+#endif
+#else
+constexpr bool kHeapBlocks = false;
+#endif
+
+BlockPool& Pool() {
+    static BlockPool* pool = new BlockPool; // never destroyed: pictures may outlive statics
+    return *pool;
 }
 
 void FillGreyRamp(RgbQuad* colors, int count) {
@@ -58,11 +219,11 @@ bool AllocateDib(DibImage* target, int width, int height, int bitsPerPixel, cons
     const int64_t pixelBytes = stride * height;
 
     const size_t blockBytes = PixelOffset() + static_cast<size_t>(pixelBytes);
-    void* block = std::calloc(1, blockBytes);
-    if (!block)
+    Region* region = nullptr;
+    uint8_t* bytes = kHeapBlocks ? static_cast<uint8_t*>(std::calloc(1, blockBytes))
+                                 : Pool().Allocate(blockBytes, &region);
+    if (!bytes)
         return false;
-    AdviseHugePages(block, blockBytes);
-    auto* bytes = static_cast<uint8_t*>(block);
     auto* info = new (bytes) BitmapInfo{};
     auto* palette = new (bytes + sizeof(BitmapInfo)) LogPalette{};
 
@@ -75,8 +236,9 @@ bool AllocateDib(DibImage* target, int width, int height, int bitsPerPixel, cons
     header.biSizeImage = static_cast<uint32_t>(pixelBytes);
 
     target->info = info;
-    target->memoryHandle = block;
-    target->memoryHandle2 = block;
+    target->memoryHandle = bytes;
+    // Where the block came from, for ReleaseDib.
+    target->memoryHandle2 = kHeapBlocks ? static_cast<void*>(bytes) : region;
     target->pixels = bytes + PixelOffset();
     target->bytesPerRow = static_cast<int32_t>(stride);
 
@@ -105,9 +267,10 @@ bool AllocateDib(DibImage* target, int width, int height, int bitsPerPixel, cons
 }
 
 void ReleaseDib(const DibImage& image) {
-    if (image.memoryHandle2 && image.memoryHandle2 != image.memoryHandle)
-        std::free(image.memoryHandle2);
-    std::free(image.memoryHandle);
+    if (kHeapBlocks)
+        std::free(image.memoryHandle);
+    else if (image.memoryHandle && image.memoryHandle2)
+        Pool().Release(image.memoryHandle, static_cast<Region*>(image.memoryHandle2));
 }
 
 bool DibIsUsable(const DibImage& image) {

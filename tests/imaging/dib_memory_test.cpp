@@ -2,7 +2,13 @@
 
 #include "imaging/convert_to_24.h"
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +79,110 @@ TEST_F(DibMemoryTest, ImpossiblePicturesLeaveAnAllZeroRecord) {
         EXPECT_TRUE(IsAllZero(image)) << s[0] << " x " << s[1] << " x " << s[2];
     }
     lib().deldib(DibImage{}); // an all-zero record is released without complaint
+}
+
+// Recorded frames: many pictures in sequence, spread over several shared memory regions.
+std::vector<DibImage> MakeFrames(const PictavoLibrary& lib, int count, int width, int height) {
+    std::vector<DibImage> frames(static_cast<size_t>(count));
+    for (DibImage& frame : frames)
+        EXPECT_NE(lib.newdib(&frame, width, height, 24, nullptr, 0), 0);
+    return frames;
+}
+
+size_t PixelBytes(const DibImage& image) {
+    return static_cast<size_t>(image.bytesPerRow) * static_cast<size_t>(DibHeight(image));
+}
+
+bool PixelsAre(const DibImage& image, uint8_t value) {
+    const size_t bytes = PixelBytes(image);
+    for (size_t i = 0; i < bytes; ++i) {
+        if (image.pixels[i] != value)
+            return false;
+    }
+    return true;
+}
+
+bool PageIsResident(const void* address) {
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    unsigned char resident = 0;
+    const auto start = reinterpret_cast<uintptr_t>(address) & ~(page - 1);
+    EXPECT_EQ(mincore(reinterpret_cast<void*>(start), page, &resident), 0);
+    return resident & 1;
+}
+
+TEST_F(DibMemoryTest, PicturesNeverShareBytesAndReusedMemoryIsZeroed) {
+    for (int round = 0; round < 2; ++round) { // the second round reuses what the first freed
+        SCOPED_TRACE(round);
+        std::vector<DibImage> frames = MakeFrames(lib(), 150, 409, 407); // about 75 MB
+        DibImage large{}; // larger than a shared region takes
+        ASSERT_NE(lib().newdib(&large, 3000, 2000, 24, nullptr, 0), 0);
+        frames.push_back(large);
+        for (size_t i = 0; i < frames.size(); ++i) {
+            ASSERT_TRUE(PixelsAre(frames[i], 0)) << i;
+            std::memset(frames[i].pixels, static_cast<int>(i % 250 + 1), PixelBytes(frames[i]));
+            std::memset(frames[i].info->bmiColors, 0xEE, sizeof frames[i].info->bmiColors);
+        }
+        for (size_t i = 0; i < frames.size(); ++i) {
+            ASSERT_EQ(DibWidth(frames[i]), i < 150 ? 409 : 3000) << i; // header not overwritten
+            ASSERT_TRUE(PixelsAre(frames[i], static_cast<uint8_t>(i % 250 + 1))) << i;
+        }
+        for (const DibImage& frame : frames)
+            lib().deldib(frame);
+    }
+    // One picture made and dropped again and again gets zeroed memory every time.
+    for (int i = 0; i < 3; ++i) {
+        DibImage image{};
+        ASSERT_NE(lib().newdib(&image, 64, 64, 32, nullptr, 0), 0);
+        ASSERT_TRUE(PixelsAre(image, 0)) << i;
+        std::memset(image.pixels, 0x5A, PixelBytes(image));
+        lib().deldib(image);
+    }
+}
+
+TEST_F(DibMemoryTest, DeletingSinglePicturesGivesTheirMemoryBackAndKeepsTheirNeighbours) {
+    std::vector<DibImage> frames = MakeFrames(lib(), 200, 409, 407); // several regions
+    for (size_t i = 0; i < frames.size(); ++i)
+        std::memset(frames[i].pixels, static_cast<int>(i % 250 + 1), PixelBytes(frames[i]));
+    // Every other frame of the first regions goes, as when a user deletes frames.
+    for (size_t i = 0; i < 100; i += 2) {
+        const uint8_t* middle = frames[i].pixels + PixelBytes(frames[i]) / 2;
+        lib().deldib(frames[i]);
+        EXPECT_FALSE(PageIsResident(middle)) << i;
+    }
+    for (size_t i = 1; i < frames.size(); i += i < 100 ? 2 : 1) {
+        ASSERT_TRUE(PixelsAre(frames[i], static_cast<uint8_t>(i % 250 + 1))) << i;
+        lib().deldib(frames[i]);
+    }
+}
+
+TEST_F(DibMemoryTest, ThreadsMakeAndDropPicturesIndependently) {
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::vector<DibImage> kept;
+            for (int i = 0; i < 200; ++i) {
+                DibImage image{};
+                if (!lib().newdib(&image, 100 + t, 50 + i % 7, 24, nullptr, 0) ||
+                    !PixelsAre(image, 0))
+                    ++failures;
+                std::memset(image.pixels, t + 1, PixelBytes(image));
+                kept.push_back(image);
+                if (i % 3 == 0) { // drop some at once, keep the rest for a while
+                    lib().deldib(kept.back());
+                    kept.pop_back();
+                }
+            }
+            for (const DibImage& image : kept) {
+                if (!PixelsAre(image, static_cast<uint8_t>(t + 1)))
+                    ++failures;
+                lib().deldib(image);
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
 }
 
 TEST_F(DibMemoryTest, PixelsAreAddressedInStorageRowsAtEveryDepth) {
