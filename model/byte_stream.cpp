@@ -5,13 +5,17 @@
 #include <cstring>
 #include <filesystem>
 
+#include <climits>
+
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr size_t kChunkSize = 1 << 20;
+constexpr size_t kMinDirectRowBytes = 512;
 
 uint32_t DecodeU32(const uint8_t* bytes) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -48,6 +52,14 @@ bool ByteSource::ReadI32(int32_t& value) {
     if (!ReadU32(raw))
         return false;
     value = static_cast<int32_t>(raw);
+    return true;
+}
+
+bool ByteSource::ReadRows(uint8_t* first, size_t rowBytes, size_t stride, size_t rows) {
+    for (size_t row = 0; row < rows; ++row) {
+        if (!Read(first + row * stride, rowBytes))
+            return false;
+    }
     return true;
 }
 
@@ -136,6 +148,55 @@ bool FileSource::Read(void* target, size_t size) {
             remaining_ = 0; // the file shrank while it was read
             return false;
         }
+    }
+    return true;
+}
+
+bool FileSource::ReadRows(uint8_t* first, size_t rowBytes, size_t stride, size_t rows) {
+    // Short rows would make one system call per few bytes; the buffer serves them better.
+    if (rowBytes < kMinDirectRowBytes)
+        return ByteSource::ReadRows(first, rowBytes, stride, rows);
+    if (rows > 0 && (rowBytes > remaining_ || rows > remaining_ / rowBytes)) {
+        remaining_ = 0;
+        return false;
+    }
+    size_t row = 0;
+    // What the buffer already holds is handed out first, row by row.
+    while (row < rows && bufferEnd_ > bufferPosition_) {
+        const size_t take = std::min(bufferEnd_ - bufferPosition_, rowBytes);
+        if (!Read(first + row * stride, take))
+            return false;
+        if (take < rowBytes) // the rest of a row that straddles the buffer's end
+            return ReadRowsDirect(first + row * stride + take, rowBytes - take, 0, 1) &&
+                   ReadRowsDirect(first + (row + 1) * stride, rowBytes, stride, rows - row - 1);
+        ++row;
+    }
+    return ReadRowsDirect(first + row * stride, rowBytes, stride, rows - row);
+}
+
+// Reads rows with readv, up to IOV_MAX at a time; the buffer is empty when this runs.
+bool FileSource::ReadRowsDirect(uint8_t* first, size_t rowBytes, size_t stride, size_t rows) {
+    constexpr size_t kMaxSegments = IOV_MAX;
+    iovec segments[kMaxSegments];
+    size_t row = 0;
+    size_t done = 0; // bytes of `row` already read
+    while (row < rows) {
+        size_t count = 0;
+        for (size_t r = row; r < rows && count < kMaxSegments; ++r, ++count) {
+            const size_t skip = r == row ? done : 0;
+            segments[count] = {first + r * stride + skip, rowBytes - skip};
+        }
+        ssize_t got = ::readv(fd_, segments, static_cast<int>(count));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            remaining_ = 0; // the file shrank while it was read
+            return false;
+        }
+        remaining_ -= static_cast<uint64_t>(got);
+        const size_t advanced = done + static_cast<size_t>(got);
+        row += advanced / rowBytes;
+        done = advanced % rowBytes;
     }
     return true;
 }

@@ -16,6 +16,10 @@ public:
     // Bytes not yet read.
     virtual uint64_t Remaining() const = 0;
 
+    // Reads `rows` rows of `rowBytes` each into memory whose rows start `stride` bytes apart
+    // (stride >= rowBytes), or returns false like Read. The gaps between rows are left alone.
+    virtual bool ReadRows(uint8_t* first, size_t rowBytes, size_t stride, size_t rows);
+
     bool ReadU32(uint32_t& value);
     bool ReadI32(int32_t& value);
 };
@@ -39,11 +43,14 @@ public:
     static std::unique_ptr<FileSource> Open(const std::string& path);
     ~FileSource() override;
     bool Read(void* target, size_t size) override;
+    // Long rows go from the file straight into place, without a copy through the buffer.
+    bool ReadRows(uint8_t* first, size_t rowBytes, size_t stride, size_t rows) override;
     uint64_t Remaining() const override { return remaining_; }
 
 private:
     FileSource(int fd, uint64_t size);
     bool Fill();
+    bool ReadRowsDirect(uint8_t* first, size_t rowBytes, size_t stride, size_t rows);
 
     int fd_;
     uint64_t remaining_; // bytes of the file not yet handed out

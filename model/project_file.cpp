@@ -145,10 +145,8 @@ std::string ReadPicture(ByteSource& in, DibImage& image) {
         static_cast<uint64_t>(image.bytesPerRow) < rowBytes)
         return kPicturesTooLargeMessage;
     PrefaultPixels(image);
-    for (uint32_t y = 0; y < height; ++y) {
-        if (!in.Read(DibRow(image, static_cast<int32_t>(y)), rowBytes))
-            return kDamagedFileMessage;
-    }
+    if (!in.ReadRows(image.pixels, rowBytes, static_cast<size_t>(image.bytesPerRow), height))
+        return kDamagedFileMessage;
     return {};
 }
 

@@ -377,6 +377,52 @@ TEST_F(ProjectFileTest, DamagedCountsLengthsAndSizesLeaveTheOpenProjectUntouched
     }
 }
 
+// Long rows are read from the file straight into the padded picture rows; a picture larger
+// than the read buffer and taller than one batch of rows covers the row that straddles the
+// buffer's end, several batches, and everything read after them.
+TEST_F(ProjectFileTest, LargePicturesLoadRowByRowIntoPaddedMemory) {
+    AddPictureObject(project, PatternPicture(171, 6000, 3)); // 513-byte rows, 3 MB
+    AddPictureObject(project, PatternPicture(301, 1500, 5));
+    AddPictureObject(project, PatternPicture(2, 3, 9)); // short rows go through the buffer
+    *project.PointerTrack.Add() = {7, 8, 9};
+    project.Compression = 61;
+    std::string path = folder.Path("large.fmo");
+    ASSERT_TRUE(SaveProject(project, path));
+
+    Project loaded;
+    ASSERT_TRUE(LoadProject(loaded, path));
+    ASSERT_EQ(loaded.Objects.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const DibImage& saved = project.Objects[i].Image;
+        const DibImage& image = loaded.Objects[i].Image;
+        ASSERT_EQ(DibWidth(image), DibWidth(saved));
+        ASSERT_EQ(DibHeight(image), DibHeight(saved));
+        const int rowBytes = DibWidth(image) * 3;
+        for (int y = 0; y < DibHeight(image); ++y) {
+            ASSERT_EQ(std::memcmp(DibRow(image, y), DibRow(saved, y), rowBytes), 0) << y;
+            for (int pad = rowBytes; pad < image.bytesPerRow; ++pad)
+                ASSERT_EQ(DibRow(image, y)[pad], 0) << y;
+        }
+    }
+    ASSERT_EQ(loaded.PointerTrack.Count(), 1);
+    EXPECT_EQ(loaded.PointerTrack[0].Time, 9);
+    EXPECT_EQ(loaded.Compression, 61);
+    ClearObjects(loaded);
+
+    // Cut inside the first picture's direct rows, inside a row, and inside the second's.
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    ClearObjects(project);
+    project.PointerTrack.Clear();
+    FillOpenProject();
+    for (size_t cut : {size_t{2} << 20, (size_t{2} << 20) + 100, bytes.size() - 20000}) {
+        std::vector<uint8_t> shorter(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(cut));
+        WriteFileBytes(path, shorter);
+        EXPECT_EQ(LoadProject(project, path).message, kDamagedFileMessage) << cut;
+        ExpectOpenProjectUnchanged();
+    }
+}
+
 TEST_F(ProjectFileTest, EmptyPictureIsKeptWithoutRows) {
     FmoBytes bytes;
     bytes.Header(100, 80, 5, 1)
