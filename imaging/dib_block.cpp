@@ -64,7 +64,7 @@ size_t RoundUp(size_t value, size_t step) {
 // Maps `bytes` (a multiple of the page size) at a 2 MB boundary with huge pages advised.
 uint8_t* MapAligned(size_t bytes) {
     void* raw = mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED)
         return nullptr;
     const auto start = reinterpret_cast<uintptr_t>(raw);
