@@ -33,10 +33,11 @@ bool IsSupportedDepth(int bits) {
 // them together, so its regions go away whole. Freed space is never reused while other
 // blocks of its region live, so deleting single pictures while editing would pin memory;
 // the pages wholly inside a block freed from an older region are therefore given back to the
-// kernel at once, leaving address space and at most two pages per freed block. The current
-// region keeps its pages (splitting them would cost the huge pages its next pictures get)
-// and is rewound when it empties, so a picture made and dropped again and again does not
-// map and unmap a region each time; it pins at most one region's worth.
+// kernel at once, leaving address space and at most two pages per freed block. Pictures
+// freed while their region is still the current one keep their pages (splitting the huge
+// pages would cost the next pictures made there) until the region empties; the current
+// region is then rewound rather than unmapped, so a picture made and dropped again and again
+// does not map and unmap a region each time.
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kRegionBytes = size_t{32} << 20;
 // Blocks larger than this get a mapping of their own, so a region wastes at most a quarter.
