@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 void TMainForm::ConnectRecorder() {
@@ -57,6 +58,9 @@ void TMainForm::ApplyRecorderButtonStates(bool recording) {
     StopBtn->setEnabled(states.StopBtn);
     SelArea2Btn->setEnabled(states.SelArea2Btn);
     FullScreenBtn->setEnabled(states.FullScreenBtn);
+    // New and Open would swap the project out from under the running recorder.
+    NewBtn->setEnabled(!recording);
+    OpenBtn->setEnabled(!recording);
 }
 
 void TMainForm::RecordBtnClick() {

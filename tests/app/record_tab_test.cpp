@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -25,18 +26,20 @@
 
 namespace {
 
+// New and Open would replace the project under a running recording, so they rest with it.
 struct ButtonStates {
-    bool record, stop, selectArea, fullScreen;
+    bool record, stop, selectArea, fullScreen, newProject, openProject;
     bool operator==(const ButtonStates&) const = default;
 };
 
 ButtonStates StatesOf(const TMainForm& form) {
-    return {form.RecordBtn->isEnabled(), form.StopBtn->isEnabled(), form.SelArea2Btn->isEnabled(),
-            form.FullScreenBtn->isEnabled()};
+    return {form.RecordBtn->isEnabled(),   form.StopBtn->isEnabled(),
+            form.SelArea2Btn->isEnabled(), form.FullScreenBtn->isEnabled(),
+            form.NewBtn->isEnabled(),      form.OpenBtn->isEnabled()};
 }
 
-constexpr ButtonStates kIdle{true, false, true, true};
-constexpr ButtonStates kRecording{false, true, false, false};
+constexpr ButtonStates kIdle{true, false, true, true, true, true};
+constexpr ButtonStates kRecording{false, true, false, false, false, false};
 
 class RecordTabTest : public ::testing::Test {
 protected:
