@@ -54,7 +54,7 @@ struct LogPalette {
 struct DibImage {
     BitmapInfo* info;       // header and colour table; width, height and bit count are read here
     void* memoryHandle;     // non-null after a successful newdib/OpenDib
-    void* memoryHandle2;    // the library's second handle (its memory region); may equal memoryHandle
+    void* memoryHandle2;    // the memory region holding the picture; may equal memoryHandle
     uint8_t* pixels;        // bottom-up rows, padded to 4 bytes
     int32_t bytesPerRow;    // row stride
     uint8_t hasPalette;     // non-zero when paletteHandle is valid
