@@ -4,7 +4,9 @@
 // the CPU time of ffmpeg's x11grab capturing the same display at the same rate as the
 // baseline.
 //
-//   capture [--seconds S] [--long]      (--long: 10 s per rate; default 3 s)
+//   capture [--seconds S] [--long] [--whole-area]
+//     --long: 10 s per rate (default 3 s); --whole-area: recordings read and compare the
+//     whole area every tick instead of only what the server reports as drawn.
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
 #include "record/core/recorder.h"
@@ -81,7 +83,9 @@ private:
     std::thread thread_;
 };
 
-void MeasureTickParts(ScreenCapture& capture, const CaptureArea& area) {
+void MeasureTickParts(const CaptureArea& area) {
+    ScreenCapture capture(nullptr, ScreenCapture::Transfer::SharedMemoryIfAvailable,
+                          ScreenCapture::ChangeTracking::ReadWholeArea);
     capture.Begin(area);
     if (!capture.UsesSharedMemory())
         std::printf("  (the server offers no shared memory: plain requests in both rows)\n");
@@ -110,12 +114,24 @@ void MeasureTickParts(ScreenCapture& capture, const CaptureArea& area) {
     double plainMs = MedianMs(30, [&] { plain.Capture(); });
     plain.End();
 
+    // A still screen when only what was drawn is read: one round trip, no pixels.
+    ScreenCapture tracked;
+    tracked.Begin(area);
+    tracked.Capture();
+    double trackedStill = MedianMs(100, [&] { tracked.Capture(); });
+    bool tracking = tracked.TracksChanges();
+    tracked.End();
+
     std::printf("  capture, shared memory (XShmGetImage)   %7.3f ms\n", shm);
     std::printf("  capture, plain requests (XGetImage)     %7.3f ms\n", plainMs);
     std::printf("  compare, still screen                   %7.3f ms\n", compareStill);
     std::printf("  compare, every row changed              %7.3f ms\n", compareMoving);
     std::printf("  convert whole area to bottom-up BGR     %7.3f ms\n", convert);
     std::printf("  tick, still screen (capture + compare)  %7.3f ms\n", shm + compareStill);
+    if (tracking)
+        std::printf("  tick, still screen, reading only drawn  %7.3f ms\n", trackedStill);
+    else
+        std::printf("  (the server offers no DAMAGE: every tick reads the whole area)\n");
 }
 
 struct RecordingRun {
@@ -125,6 +141,9 @@ struct RecordingRun {
     int64_t bytes = 0;
     double cpuSeconds = 0;
     double wallSeconds = 0;
+    double tickMedianMs = 0;  // wall time of one Tick()
+    double firstTickMs = 0;   // stores the whole area
+    double tickSlowestMs = 0; // of the later ticks
 };
 
 // The same loop as clipmoor-cli record: precise sleeps to the next due tick.
@@ -133,6 +152,8 @@ RecordingRun Record(ScreenCapture& capture, const CaptureArea& area, int fps, do
     SteadyRecorderClock clock;
     Recorder recorder(project, capture, clock);
     RecordingRun run;
+    std::vector<double> tickMs;
+    tickMs.reserve(size_t(fps * seconds) + 16);
     double cpuStart = NowSeconds(CLOCK_THREAD_CPUTIME_ID);
     int64_t start = clock.NowMs();
     int64_t deadline = start + int64_t(seconds * 1000);
@@ -149,8 +170,10 @@ RecordingRun Record(ScreenCapture& capture, const CaptureArea& area, int fps, do
             clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
             continue;
         }
+        double tickStart = NowSeconds(CLOCK_MONOTONIC);
         if (recorder.Tick() == TickOutcome::Stopped)
             std::printf("  stopped: %s\n", recorder.StopMessage().c_str());
+        tickMs.push_back((NowSeconds(CLOCK_MONOTONIC) - tickStart) * 1000.0);
         ++run.ticks;
     }
     run.wallSeconds = double(clock.NowMs() - start) / 1000.0;
@@ -158,6 +181,15 @@ RecordingRun Record(ScreenCapture& capture, const CaptureArea& area, int fps, do
     run.cpuSeconds = NowSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
     run.skipped = recorder.SkippedTicks();
     run.frames = recorder.FramesRecorded();
+    if (!tickMs.empty()) {
+        run.firstTickMs = tickMs.front();
+        tickMs.erase(tickMs.begin());
+    }
+    if (!tickMs.empty()) {
+        std::sort(tickMs.begin(), tickMs.end());
+        run.tickMedianMs = tickMs[tickMs.size() / 2];
+        run.tickSlowestMs = tickMs.back();
+    }
     run.bytes = recorder.PictureBytes();
     ClearObjects(project);
     return run;
@@ -196,13 +228,16 @@ double FfmpegCpuSeconds(int width, int height, int fps, double seconds) {
 
 int main(int argc, char** argv) {
     double seconds = 3;
+    auto tracking = ScreenCapture::ChangeTracking::DamageIfAvailable;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--long") == 0)
             seconds = 10;
+        else if (std::strcmp(argv[i], "--whole-area") == 0)
+            tracking = ScreenCapture::ChangeTracking::ReadWholeArea;
         else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
             seconds = std::atof(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: capture [--seconds S] [--long]\n");
+            std::fprintf(stderr, "usage: capture [--seconds S] [--long] [--whole-area]\n");
             return 2;
         }
     }
@@ -211,20 +246,23 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        ScreenCapture capture;
+        ScreenCapture capture(nullptr, ScreenCapture::Transfer::SharedMemoryIfAvailable, tracking);
         int width = capture.ScreenWidth(), height = capture.ScreenHeight();
         CaptureArea area{0, 0, width - 1, height - 1};
         std::printf("Screen %d x %d on %s\n", width, height, std::getenv("DISPLAY"));
         std::printf("One tick, full screen (median):\n");
-        MeasureTickParts(capture, area);
+        MeasureTickParts(area);
 
         bool ffmpeg = FfmpegInstalled();
-        std::printf("Recording the full screen for %.0f s while a 400 x 300 window moves:\n",
-                    seconds);
+        std::printf("Recording the full screen for %.0f s while a 400 x 300 window moves (%s):\n",
+                    seconds,
+                    tracking == ScreenCapture::ChangeTracking::ReadWholeArea
+                        ? "whole area every tick"
+                        : "reading only what was drawn");
         if (!ffmpeg)
             std::printf("  ffmpeg not installed: no x11grab comparison\n");
-        std::printf("  %4s %7s %7s %7s %10s %10s %12s\n", "fps", "ticks", "skipped", "frames",
-                    "MB held", "CPU s", "ffmpeg CPU s");
+        std::printf("  %4s %7s %7s %7s %10s %10s %12s %9s %9s %9s\n", "fps", "ticks", "skipped",
+                    "frames", "MB held", "CPU s", "ffmpeg CPU s", "first ms", "tick ms", "slowest");
         MovingWindow mover;
         for (int fps : {30, 60, 120}) {
             RecordingRun run = Record(capture, area, fps, seconds);
@@ -232,10 +270,11 @@ int main(int argc, char** argv) {
             char baselineText[32] = "-";
             if (baseline >= 0)
                 std::snprintf(baselineText, sizeof baselineText, "%.2f", baseline);
-            std::printf("  %4d %7lld %7lld %7lld %10.1f %10.2f %12s\n", fps,
+            std::printf("  %4d %7lld %7lld %7lld %10.1f %10.2f %12s %9.2f %9.3f %9.2f\n", fps,
                         static_cast<long long>(run.ticks), static_cast<long long>(run.skipped),
                         static_cast<long long>(run.frames), double(run.bytes) / (1 << 20),
-                        run.cpuSeconds, baselineText);
+                        run.cpuSeconds, baselineText, run.firstTickMs, run.tickMedianMs,
+                        run.tickSlowestMs);
         }
     } catch (const CaptureError& error) {
         std::fprintf(stderr, "%s\n", error.what());

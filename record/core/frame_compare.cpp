@@ -155,3 +155,11 @@ void CopyBoxToBottomUpBgr(const PixelPlane& topDownSource, const PixelBox& box, 
             std::memcpy(row, source, static_cast<size_t>(box.Width()) * 3);
     }
 }
+
+PixelPlane PartOfPlane(const PixelPlane& plane, const PixelBox& box) {
+    PixelPlane part = plane;
+    part.pixels = plane.pixels + box.y0 * plane.bytesPerRow + int64_t{box.x0} * plane.bytesPerPixel;
+    part.width = box.Width();
+    part.height = box.Height();
+    return part;
+}

@@ -32,6 +32,9 @@ struct PixelBox {
 // Whole rows are compared first; columns are searched only in rows that differ.
 std::optional<PixelBox> FindChangedBox(const PixelPlane& previous, const PixelPlane& current);
 
+// The part of `plane` inside `box`, which lies within it; rows keep the plane's stride.
+PixelPlane PartOfPlane(const PixelPlane& plane, const PixelBox& box);
+
 // Copies `box` of a top-down plane into a 24-bit picture with bottom-up rows (the
 // picture's first row in memory is the box's lowest line), blue, green, red.
 void CopyBoxToBottomUpBgr(const PixelPlane& topDownSource, const PixelBox& box, uint8_t* target,

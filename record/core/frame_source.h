@@ -5,6 +5,7 @@
 #include "model/project.h"
 #include "record/core/frame_compare.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -30,6 +31,13 @@ public:
     // plane returned by the previous call stays valid until the call after this one.
     // The plane is top-down (row 0 is the area's top line). Throws CaptureError.
     virtual PixelPlane Capture() = 0;
+    // Whether ChangedSincePreviousCapture() knows where captures differ. Sources that
+    // cannot tell leave the whole comparison to the caller.
+    virtual bool TracksChanges() const { return false; }
+    // When TracksChanges(): the box (in the plane's coordinates) outside which the plane
+    // of the last Capture() equals the plane of the one before; none when the two are
+    // equal throughout. Pixels inside the box may still be equal.
+    virtual std::optional<PixelBox> ChangedSincePreviousCapture() const { return std::nullopt; }
     // Releases the buffers; harmless when nothing was begun.
     virtual void End() = 0;
     // Bytes the buffers hold while a capture is begun.

@@ -112,8 +112,14 @@ TickOutcome Recorder::CaptureFrame() {
     std::optional<PixelBox> box;
     if (firstFrame_)
         box = PixelBox{0, 0, current.width - 1, current.height - 1};
-    else
+    else if (!source_.TracksChanges())
         box = FindChangedBox(previous_, current);
+    else if (std::optional<PixelBox> hint = source_.ChangedSincePreviousCapture()) {
+        // The hint only bounds the search: the pixels decide what changed.
+        box = FindChangedBox(PartOfPlane(previous_, *hint), PartOfPlane(current, *hint));
+        if (box)
+            *box = {box->x0 + hint->x0, box->y0 + hint->y0, box->x1 + hint->x0, box->y1 + hint->y0};
+    }
     // The capture buffers alternate, so the plane just filled stays valid until the
     // capture after next: it is the next comparison's previous picture.
     previous_ = current;

@@ -3,11 +3,15 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xfixes.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -71,11 +75,168 @@ struct ScreenCapture::State {
     int width = 0;
     int height = 0;
     bool sharedMemoryOffered = false;
+    bool damageOffered = false;
     CaptureArea area{};
     bool begun = false;
     bool shared = false;
     Buffer buffers[2];
     int next = 0;
+    int64_t screenReads = 0;
+
+    // Damage tracking: the server collects what was drawn on the screen; a capture reads
+    // only that part of the area and patches it into the older buffer.
+    Damage damage = 0;
+    XserverRegion drawn = 0;
+    bool haveFrame = false;
+    int latest = 0; // the buffer holding the newest picture
+    // Where the other buffer differs from the newest picture.
+    std::optional<PixelBox> otherStale;
+    std::optional<PixelBox> lastChange;
+
+    bool Tracking() const { return damage != 0; }
+
+    // When the server refuses, every capture reads the whole area.
+    void StartTracking() {
+        bool failed;
+        {
+            ErrorTrap trap(display);
+            damage = XDamageCreate(display, root, XDamageReportNonEmpty);
+            drawn = XFixesCreateRegion(display, nullptr, 0);
+            failed = trap.Failed();
+        }
+        if (failed)
+            StopTracking();
+    }
+
+    void StopTracking() {
+        if (damage) {
+            ErrorTrap trap(display);
+            XDamageDestroy(display, damage);
+            if (drawn)
+                XFixesDestroyRegion(display, drawn);
+            trap.Failed();
+        }
+        damage = 0;
+        drawn = 0;
+        DiscardEvents();
+    }
+
+    // Damage notices only say that something was drawn; the region is fetched instead.
+    void DiscardEvents() {
+        XEvent event;
+        while (XEventsQueued(display, QueuedAlready) > 0)
+            XNextEvent(display, &event);
+    }
+
+    // Takes what was drawn since the last call out of the server's record and returns
+    // its bounds within the area, in area coordinates; none when nothing inside it was.
+    std::optional<PixelBox> TakeDrawnBox() {
+        XDamageSubtract(display, damage, None, drawn);
+        int count = 0;
+        XRectangle bounds{};
+        XRectangle* rectangles = XFixesFetchRegionAndBounds(display, drawn, &count, &bounds);
+        DiscardEvents();
+        std::optional<PixelBox> box;
+        for (int i = 0; rectangles && i < count; ++i) {
+            const XRectangle& r = rectangles[i];
+            int x0 = std::max<int>(r.x, area.Left);
+            int y0 = std::max<int>(r.y, area.Top);
+            int x1 = std::min<int>(r.x + r.width - 1, area.Right);
+            int y1 = std::min<int>(r.y + r.height - 1, area.Bottom);
+            if (x0 > x1 || y0 > y1)
+                continue;
+            PixelBox part{x0 - area.Left, y0 - area.Top, x1 - area.Left, y1 - area.Top};
+            box = box ? PixelBox{std::min(box->x0, part.x0), std::min(box->y0, part.y0),
+                                 std::max(box->x1, part.x1), std::max(box->y1, part.y1)}
+                      : part;
+        }
+        if (rectangles)
+            XFree(rectangles);
+        return box;
+    }
+
+    // Reads `box` of the area into `target`, which shows the same picture as `newest`.
+    // The server writes the box's rows packed, so they land at the box's first row and
+    // are then spread to their places; what they covered is restored from `newest`.
+    // No third buffer is needed.
+    bool ReadBox(const PixelBox& box, Buffer& target, const Buffer& newest) {
+        XImage* header = XShmCreateImage(display, visual, depth, ZPixmap, nullptr, &target.segment,
+                                         box.Width(), box.Height());
+        if (!header)
+            return false;
+        int64_t stride = target.image->bytes_per_line;
+        int64_t packedStride = header->bytes_per_line;
+        char* packed = target.image->data + box.y0 * stride;
+        header->data = packed;
+        ++screenReads;
+        bool ok = packedStride <= stride && XShmGetImage(display, root, header, area.Left + box.x0,
+                                                         area.Top + box.y0, AllPlanes);
+        header->data = nullptr;
+        XDestroyImage(header);
+        if (!ok)
+            return false;
+        // Last row first: a row's place never overlaps the packed rows before it.
+        size_t rowBytes = static_cast<size_t>(box.Width()) * 4;
+        for (int32_t y = box.Height() - 1; y >= 0; --y)
+            std::memmove(packed + y * stride + box.x0 * 4, packed + y * packedStride, rowBytes);
+        int64_t coveredRows = (box.Height() * packedStride + stride - 1) / stride;
+        int32_t width = target.image->width;
+        for (int64_t y = box.y0; y < box.y0 + coveredRows; ++y) {
+            char* row = target.image->data + y * stride;
+            const char* source = newest.image->data + y * stride;
+            std::memcpy(row, source, static_cast<size_t>(box.x0) * 4);
+            std::memcpy(row + (box.x1 + 1) * 4, source + (box.x1 + 1) * 4,
+                        static_cast<size_t>(width - box.x1 - 1) * 4);
+        }
+        return true;
+    }
+
+    static void CopyBox(const uint8_t* source, int64_t sourceStride, const PixelBox& from,
+                        Buffer& target, int32_t toX, int32_t toY) {
+        XImage* image = target.image;
+        size_t rowBytes = static_cast<size_t>(from.Width()) * 4;
+        for (int32_t y = 0; y < from.Height(); ++y)
+            std::memcpy(image->data + (toY + y) * int64_t{image->bytes_per_line} + toX * 4,
+                        source + (from.y0 + y) * sourceStride + from.x0 * 4, rowBytes);
+    }
+
+    PixelPlane PlaneOf(const Buffer& buffer) const {
+        XImage* image = buffer.image;
+        return PixelPlane{reinterpret_cast<const uint8_t*>(image->data), image->bytes_per_line,
+                          image->width, image->height, 4};
+    }
+
+    // A capture that reads only what was drawn since the previous one.
+    bool CaptureDrawn() {
+        PixelBox whole{0, 0, area.Right - area.Left, area.Bottom - area.Top};
+        std::optional<PixelBox> drawnBox = TakeDrawnBox();
+        if (!haveFrame) {
+            // Taken before the read, so drawing that races with it shows up next time.
+            ++screenReads;
+            if (!XShmGetImage(display, root, buffers[0].image, area.Left, area.Top, AllPlanes))
+                return false;
+            latest = 0;
+            otherStale = lastChange = whole;
+            haveFrame = true;
+            return true;
+        }
+        lastChange = drawnBox;
+        if (!drawnBox)
+            return true;
+        Buffer& target = buffers[latest ^ 1];
+        // The older buffer catches up with the newest picture before it is patched.
+        if (otherStale) {
+            const Buffer& newest = buffers[latest];
+            CopyBox(reinterpret_cast<const uint8_t*>(newest.image->data),
+                    newest.image->bytes_per_line, *otherStale, target, otherStale->x0,
+                    otherStale->y0);
+        }
+        if (!ReadBox(*drawnBox, target, buffers[latest]))
+            return false;
+        otherStale = drawnBox;
+        latest ^= 1;
+        return true;
+    }
 
     void Release(Buffer& buffer) {
         if (!buffer.image)
@@ -140,7 +301,7 @@ struct ScreenCapture::State {
     }
 };
 
-ScreenCapture::ScreenCapture(const char* displayName, Transfer transfer)
+ScreenCapture::ScreenCapture(const char* displayName, Transfer transfer, ChangeTracking tracking)
     : state_(std::make_unique<State>()) {
     Display* display = XOpenDisplay(displayName);
     if (!display)
@@ -161,6 +322,17 @@ ScreenCapture::ScreenCapture(const char* displayName, Transfer transfer)
     }
     state_->sharedMemoryOffered =
         transfer == Transfer::SharedMemoryIfAvailable && XShmQueryExtension(display);
+    int eventBase = 0, errorBase = 0;
+    state_->damageOffered = tracking == ChangeTracking::DamageIfAvailable &&
+                            XDamageQueryExtension(display, &eventBase, &errorBase) &&
+                            XFixesQueryExtension(display, &eventBase, &errorBase);
+    if (state_->damageOffered) {
+        // Both must be asked for their versions before their requests are used.
+        int major = 1, minor = 1;
+        XDamageQueryVersion(display, &major, &minor);
+        major = 2, minor = 0;
+        XFixesQueryVersion(display, &major, &minor);
+    }
 }
 
 ScreenCapture::~ScreenCapture() {
@@ -203,6 +375,10 @@ void ScreenCapture::Begin(const CaptureArea& area) {
     }
     s.area = area;
     s.next = 0;
+    s.haveFrame = false;
+    s.otherStale = s.lastChange = std::nullopt;
+    if (s.shared && s.damageOffered)
+        s.StartTracking();
     s.begun = true;
 }
 
@@ -210,9 +386,20 @@ PixelPlane ScreenCapture::Capture() {
     State& s = *state_;
     if (!s.begun)
         throw CaptureError("No capture area was set.");
+    if (s.Tracking()) {
+        bool ok;
+        {
+            ErrorTrap trap(s.display, ErrorTrap::kNothingPending);
+            ok = s.CaptureDrawn() && !trap.ReplyFailed();
+        }
+        if (!ok)
+            throw CaptureError("The screen could not be captured.");
+        return s.PlaneOf(s.buffers[s.latest]);
+    }
     Buffer& buffer = s.buffers[s.next];
     XImage* image = buffer.image;
     bool ok;
+    ++s.screenReads;
     {
         // Every request since Begin waited for its reply, so nothing older is pending.
         ErrorTrap trap(s.display, ErrorTrap::kNothingPending);
@@ -242,6 +429,7 @@ PixelPlane ScreenCapture::Capture() {
 
 void ScreenCapture::End() {
     State& s = *state_;
+    s.StopTracking();
     s.Release(s.buffers[0]);
     s.Release(s.buffers[1]);
     s.begun = false;
@@ -266,4 +454,16 @@ ScreenPoint ScreenCapture::PointerPosition() const {
 
 bool ScreenCapture::UsesSharedMemory() const {
     return state_->begun && state_->shared;
+}
+
+bool ScreenCapture::TracksChanges() const {
+    return state_->begun && state_->Tracking();
+}
+
+std::optional<PixelBox> ScreenCapture::ChangedSincePreviousCapture() const {
+    return state_->lastChange;
+}
+
+int64_t ScreenCapture::ScreenReads() const {
+    return state_->screenReads;
 }

@@ -1,5 +1,7 @@
 // Copies a rectangle of the X screen: XShmGetImage on the root window into shared
 // memory, or XGetImage when the server offers no shared memory (a remote display).
+// With shared memory and the server's DAMAGE extension, a capture reads only the part
+// of the area drawn since the previous one, and nothing at all on a still screen.
 #pragma once
 
 #include "record/core/frame_source.h"
@@ -9,12 +11,14 @@
 class ScreenCapture final : public FrameSource {
 public:
     enum class Transfer { SharedMemoryIfAvailable, PlainRequests };
+    enum class ChangeTracking { DamageIfAvailable, ReadWholeArea };
 
     // Opens `displayName` ($DISPLAY when null) on a connection of its own. Throws
     // CaptureError when there is no display or its pixels are not 24-bit colour in
     // 32-bit words.
     explicit ScreenCapture(const char* displayName = nullptr,
-                           Transfer transfer = Transfer::SharedMemoryIfAvailable);
+                           Transfer transfer = Transfer::SharedMemoryIfAvailable,
+                           ChangeTracking tracking = ChangeTracking::DamageIfAvailable);
     ~ScreenCapture() override;
     ScreenCapture(const ScreenCapture&) = delete;
     ScreenCapture& operator=(const ScreenCapture&) = delete;
@@ -25,11 +29,15 @@ public:
     PixelPlane Capture() override;
     void End() override;
     int64_t BufferBytes() const override;
+    bool TracksChanges() const override;
+    std::optional<PixelBox> ChangedSincePreviousCapture() const override;
 
     // Where the pointer is, in screen coordinates.
     ScreenPoint PointerPosition() const;
     // Whether the begun capture goes through shared memory.
     bool UsesSharedMemory() const;
+    // Image requests sent to the server since construction.
+    int64_t ScreenReads() const;
 
 private:
     struct State;
