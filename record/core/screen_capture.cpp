@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -88,6 +89,8 @@ struct ScreenCapture::State {
     Damage damage = 0;
     XserverRegion drawn = 0;
     bool haveFrame = false;
+    std::chrono::milliseconds wholeReadInterval{2000};
+    std::chrono::steady_clock::time_point lastWholeRead{};
     int latest = 0; // the buffer holding the newest picture
     // Where the other buffer differs from the newest picture.
     std::optional<PixelBox> otherStale;
@@ -206,6 +209,16 @@ struct ScreenCapture::State {
                           image->width, image->height, 4};
     }
 
+    bool WholeReadDue() {
+        if (wholeReadInterval.count() <= 0)
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastWholeRead < wholeReadInterval)
+            return false;
+        lastWholeRead = now;
+        return true;
+    }
+
     // A capture that reads only what was drawn since the previous one.
     bool CaptureDrawn() {
         PixelBox whole{0, 0, area.Right - area.Left, area.Bottom - area.Top};
@@ -218,8 +231,14 @@ struct ScreenCapture::State {
             latest = 0;
             otherStale = lastChange = whole;
             haveFrame = true;
+            lastWholeRead = std::chrono::steady_clock::now();
             return true;
         }
+        // A drawing path that reports no damage (some direct-rendering or compositing
+        // setups) must not go unseen for long: now and then the whole area is read and
+        // compared as if it had all been drawn.
+        if (WholeReadDue())
+            drawnBox = whole;
         lastChange = drawnBox;
         if (!drawnBox)
             return true;
@@ -462,6 +481,10 @@ bool ScreenCapture::TracksChanges() const {
 
 std::optional<PixelBox> ScreenCapture::ChangedSincePreviousCapture() const {
     return state_->lastChange;
+}
+
+void ScreenCapture::SetWholeAreaReadInterval(std::chrono::milliseconds interval) {
+    state_->wholeReadInterval = interval;
 }
 
 int64_t ScreenCapture::ScreenReads() const {

@@ -6,6 +6,7 @@
 
 #include "record/core/frame_source.h"
 
+#include <chrono>
 #include <memory>
 
 class ScreenCapture final : public FrameSource {
@@ -38,6 +39,10 @@ public:
     bool UsesSharedMemory() const;
     // Image requests sent to the server since construction.
     int64_t ScreenReads() const;
+    // While changes are tracked, the whole area is still read and compared at this
+    // interval (2 s by default), in case something was drawn without a damage report.
+    // Zero or less: never.
+    void SetWholeAreaReadInterval(std::chrono::milliseconds interval);
 
 private:
     struct State;

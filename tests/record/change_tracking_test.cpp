@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -63,6 +65,7 @@ protected:
 
 TEST_F(ChangeTracking, StillScreenAndDrawingElsewhereReadNothing) {
     Recording tracked(ScreenCapture::ChangeTracking::DamageIfAvailable);
+    tracked.capture.SetWholeAreaReadInterval(std::chrono::milliseconds(0));
     tracked.recorder.Start(kArea, {0, 0}, 30);
     ASSERT_TRUE(tracked.capture.TracksChanges()) << "the X server offers no DAMAGE";
     ASSERT_EQ(tracked.recorder.Tick(), TickOutcome::FrameAdded);
@@ -90,6 +93,25 @@ TEST_F(ChangeTracking, StillScreenAndDrawingElsewhereReadNothing) {
     EXPECT_EQ(tracked.recorder.Tick(), TickOutcome::Unchanged);
     EXPECT_EQ(tracked.capture.ScreenReads(), reads + 1);
     drawing.Destroy(beside);
+}
+
+TEST_F(ChangeTracking, TheWholeAreaIsStillReadNowAndThen) {
+    Recording tracked(ScreenCapture::ChangeTracking::DamageIfAvailable);
+    tracked.capture.SetWholeAreaReadInterval(std::chrono::milliseconds(20));
+    tracked.recorder.Start(kArea, {0, 0}, 30);
+    ASSERT_TRUE(tracked.capture.TracksChanges()) << "the X server offers no DAMAGE";
+    ASSERT_EQ(tracked.recorder.Tick(), TickOutcome::FrameAdded);
+    const int64_t reads = tracked.capture.ScreenReads();
+    EXPECT_EQ(tracked.recorder.Tick(), TickOutcome::Unchanged);
+    EXPECT_EQ(tracked.capture.ScreenReads(), reads);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    // Nothing was drawn, yet the area is read and compared whole; it finds no change.
+    EXPECT_EQ(tracked.recorder.Tick(), TickOutcome::Unchanged);
+    EXPECT_EQ(tracked.capture.ScreenReads(), reads + 1);
+    const std::optional<PixelBox> checked = tracked.capture.ChangedSincePreviousCapture();
+    ASSERT_TRUE(checked.has_value());
+    EXPECT_EQ(checked->Width(), kArea.Right - kArea.Left + 1);
+    EXPECT_EQ(checked->Height(), kArea.Bottom - kArea.Top + 1);
 }
 
 TEST_F(ChangeTracking, RecordsTheSameFramesAsReadingTheWholeArea) {
