@@ -393,6 +393,13 @@ void ScreenCapture::Begin(const CaptureArea& area) {
         throw CaptureError("The screen's pixel layout cannot be recorded.");
     }
     s.area = area;
+    if (s.shared) {
+        // The first read into a fresh shared buffer pays for its pages on both sides of the
+        // connection; doing it now keeps that cost out of the first tick.
+        ErrorTrap trap(s.display, ErrorTrap::kNothingPending);
+        for (Buffer& buffer : s.buffers)
+            XShmGetImage(s.display, s.root, buffer.image, area.Left, area.Top, AllPlanes);
+    }
     s.next = 0;
     s.haveFrame = false;
     s.otherStale = s.lastChange = std::nullopt;
