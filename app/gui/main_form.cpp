@@ -6,6 +6,7 @@
 #include "app/gui/paint_box.h"
 #include "app/gui/picture_button.h"
 #include "editor/animation_editor.h"
+#include "editor/preview_painter.h"
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
@@ -24,7 +25,6 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QStringDecoder>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -44,10 +44,8 @@ QString AreaLabelText(const CaptureArea& area) {
 }
 
 QString ProjectText(const std::string& text) {
-    // Projects written here hold UTF-8; older ones hold the Windows code page.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
-    return utf8.hasError() ? DecodeWindows1252(text.c_str()) : decoded;
+    // The editor's preview decodes project texts the same way: one rule for both.
+    return DecodeProjectText(text.c_str());
 }
 
 QString WithTrailingSlash(const QString& folder) {
