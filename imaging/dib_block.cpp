@@ -1,11 +1,14 @@
 #include "imaging/dib_block.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -38,6 +41,9 @@ bool IsSupportedDepth(int bits) {
 // pages would cost the next pictures made there) until the region empties; the current
 // region is then rewound rather than unmapped, so a picture made and dropped again and again
 // does not map and unmap a region each time.
+//
+// A recorder may ask for memory to be kept ready: regions then come prepared, every page
+// already written once, from a thread of the pool's own (see KeepReady).
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kRegionBytes = size_t{32} << 20;
 // Blocks larger than this get a mapping of their own, so a region wastes at most a quarter.
@@ -90,7 +96,7 @@ public:
     // Returns a zeroed, 16-byte aligned block of `bytes` and its region, or null.
     uint8_t* Allocate(size_t bytes, Region** owner) {
         const size_t total = sizeof(BlockPrefix) + bytes;
-        uint8_t* block = total > kLargestRegionBlock ? AllocateDedicated(total, owner)
+        uint8_t* block = total > kLargestRegionBlock ? AllocateLarge(total, owner)
                                                      : AllocateShared(total, owner);
         if (!block)
             return nullptr;
@@ -113,12 +119,59 @@ public:
             return;
         }
         lock.unlock();
-        munmap(region->base, region->size);
-        delete region;
+        Unmap(region);
+    }
+
+    // Keeps a region of `bytes` (0: none) mapped and touched ahead of the pictures made
+    // next. The first is prepared before this returns and becomes the current region; each
+    // following one is prepared on a thread of its own once its predecessor is taken.
+    bool KeepReady(size_t bytes) {
+        const size_t size = RoundUp(bytes, kHugePage);
+        std::unique_lock lock(mutex_);
+        reserve_ = size;
+        prepareFailed_ = false;
+        Region* unfit = ready_ && (size == 0 || ready_->size < size) ? TakeReady() : nullptr;
+        if (unfit) {
+            lock.unlock();
+            Unmap(unfit);
+            lock.lock();
+        }
+        if (size == 0)
+            return true;
+        if (!ready_) {
+            lock.unlock();
+            Region* prepared = PrepareRegion(size);
+            lock.lock();
+            if (!prepared)
+                return false;
+            if (ready_) {
+                lock.unlock();
+                Unmap(prepared);
+                lock.lock();
+            } else {
+                ready_ = prepared;
+            }
+        }
+        MakeCurrent(TakeReady());
+        StartPreparer();
+        return true;
     }
 
 private:
-    uint8_t* AllocateDedicated(size_t total, Region** owner) {
+    // Larger blocks get a mapping of their own unless the current region has room for them
+    // or a prepared region holds them: that one becomes the current region, and the
+    // pictures after it fill the rest.
+    uint8_t* AllocateLarge(size_t total, Region** owner) {
+        {
+            const size_t rounded = RoundUp(total, kPixelAlignment);
+            std::lock_guard lock(mutex_);
+            if (current_ && current_->size - current_->used >= rounded)
+                return Carve(rounded, owner);
+            if (ready_ && ready_->size >= rounded) {
+                MakeCurrent(TakeReady());
+                return Carve(rounded, owner);
+            }
+        }
         const size_t size = RoundUp(total, PageSize());
         uint8_t* base = MapAligned(size);
         if (!base)
@@ -135,21 +188,16 @@ private:
         total = RoundUp(total, kPixelAlignment);
         std::lock_guard lock(mutex_);
         if (!current_ || current_->size - current_->used < total) {
-            uint8_t* base = MapAligned(kRegionBytes);
-            if (!base)
+            Region* fresh = ready_ && ready_->size >= total ? TakeReady() : MapRegion(kRegionBytes);
+            if (!fresh)
                 return nullptr;
-            auto* fresh = new (std::nothrow) Region{base, kRegionBytes, 0, 0, 0};
-            if (!fresh) {
-                munmap(base, kRegionBytes);
-                return nullptr;
-            }
-            // The region left behind lives on through its blocks; an empty one goes now.
-            if (current_ && current_->live == 0) {
-                munmap(current_->base, current_->size);
-                delete current_;
-            }
-            current_ = fresh;
+            MakeCurrent(fresh);
         }
+        return Carve(total, owner);
+    }
+
+    // Hands out the next `total` bytes of the current region, which has room for them.
+    uint8_t* Carve(size_t total, Region** owner) {
         Region* region = current_;
         uint8_t* block = region->base + region->used;
         const size_t end = region->used + total;
@@ -162,6 +210,81 @@ private:
         return block;
     }
 
+    // The region left behind lives on through its blocks; an empty one goes now.
+    void MakeCurrent(Region* fresh) {
+        if (current_ && current_->live == 0)
+            Unmap(current_);
+        current_ = fresh;
+    }
+
+    Region* TakeReady() {
+        Region* region = ready_;
+        ready_ = nullptr;
+        wakePreparer_.notify_one();
+        return region;
+    }
+
+    static Region* MapRegion(size_t size) {
+        uint8_t* base = MapAligned(size);
+        if (!base)
+            return nullptr;
+        auto* region = new (std::nothrow) Region{base, size, 0, 0, 0};
+        if (!region)
+            munmap(base, size);
+        return region;
+    }
+
+    // A fresh region with every page written once. The first write to a page is a fault,
+    // and on virtual machines that hand freed memory back to the host one can take tens
+    // of microseconds: a recorder writing a frame into fresh memory would miss its times.
+    // Zero is written, so the region's memory still needs no clearing.
+    static Region* PrepareRegion(size_t size) {
+        Region* region = MapRegion(size);
+        if (!region)
+            return nullptr;
+        auto* bytes = reinterpret_cast<volatile uint8_t*>(region->base);
+        for (size_t offset = 0; offset < size; offset += PageSize())
+            bytes[offset] = 0;
+        return region;
+    }
+
+    static void Unmap(Region* region) {
+        munmap(region->base, region->size);
+        delete region;
+    }
+
+    // Under the lock.
+    void StartPreparer() {
+        if (preparerStarted_)
+            return;
+        try {
+            std::thread([this] { PrepareAhead(); }).detach();
+            preparerStarted_ = true;
+        } catch (const std::system_error&) {
+            // No thread: regions are mapped as needed, as without a reserve.
+        }
+    }
+
+    [[noreturn]] void PrepareAhead() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wakePreparer_.wait(lock, [this] { return reserve_ > 0 && !ready_ && !prepareFailed_; });
+            const size_t size = reserve_;
+            lock.unlock();
+            Region* prepared = PrepareRegion(size);
+            lock.lock();
+            if (!prepared) {
+                prepareFailed_ = true; // until the reserve is set again
+            } else if (reserve_ == size && !ready_) {
+                ready_ = prepared;
+            } else {
+                lock.unlock();
+                Unmap(prepared);
+                lock.lock();
+            }
+        }
+    }
+
     static void GiveBackPages(uint8_t* block, size_t total) {
         const size_t page = PageSize();
         const uintptr_t first = RoundUp(reinterpret_cast<uintptr_t>(block), page);
@@ -172,6 +295,12 @@ private:
 
     std::mutex mutex_;
     Region* current_ = nullptr;
+    // A prepared region waiting to become the current one, and the size kept ready.
+    Region* ready_ = nullptr;
+    size_t reserve_ = 0;
+    bool prepareFailed_ = false;
+    bool preparerStarted_ = false;
+    std::condition_variable wakePreparer_;
 };
 
 // Under the address sanitizer each picture is a heap block of its own, so a read or write
@@ -272,6 +401,10 @@ void ReleaseDib(const DibImage& image) {
         std::free(image.memoryHandle);
     else if (image.memoryHandle && image.memoryHandle2)
         Pool().Release(image.memoryHandle, static_cast<Region*>(image.memoryHandle2));
+}
+
+bool KeepDibMemoryReady(size_t bytes) {
+    return !kHeapBlocks && Pool().KeepReady(bytes);
 }
 
 bool DibIsUsable(const DibImage& image) {

@@ -25,6 +25,12 @@ bool AllocateDib(DibImage* target, int width, int height, int bitsPerPixel, cons
 // Releases what AllocateDib handed out; an all-zero record is accepted.
 void ReleaseDib(const DibImage& image);
 
+// Keeps `bytes` of picture memory prepared ahead of the pictures made next, so that
+// writing them causes no page faults; a thread of the library prepares more as it is used.
+// 0 gives the unused reserve back. Returns false when the memory cannot be had (and
+// always under the address sanitizer, where every picture is a heap block).
+bool KeepDibMemoryReady(size_t bytes);
+
 // True when image has pixels, a header and the sizes are consistent with its stride.
 bool DibIsUsable(const DibImage& image);
 

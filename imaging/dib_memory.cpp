@@ -1,4 +1,5 @@
-// Creating, releasing and addressing pictures: newdib, deldib, getpixel, setpixel.
+// Creating, releasing and addressing pictures: newdib, deldib, ReserveDibMemory, getpixel,
+// setpixel.
 #include "imaging/dib_block.h"
 #include "imaging/pictavo_exports.h"
 
@@ -44,6 +45,10 @@ int newdib(DibImage* target, int width, int height, int bitsPerPixel, const Bitm
 
 void deldib(DibImage image) {
     pictavo::ReleaseDib(image);
+}
+
+int ReserveDibMemory(int64_t bytes) {
+    return bytes >= 0 && pictavo::KeepDibMemoryReady(static_cast<size_t>(bytes)) ? 1 : 0;
 }
 
 // x counts from the left, y is the row in storage order (0 is the bottom line). Palette

@@ -23,6 +23,8 @@ using DelDibFn = void (*)(DibImage image);
 using SetJpegQualFn = void (*)(int quality);
 using GetPixelFn = uint32_t (*)(DibImage image, int x, int y);
 using SetPixelFn = void (*)(DibImage image, int x, int y, uint32_t value);
+// Keeps `bytes` of picture memory written once ahead of the pictures made next (0: none).
+using ReserveDibMemoryFn = int (*)(int64_t bytes);
 }
 
 struct PictavoLibrary {
@@ -33,14 +35,17 @@ struct PictavoLibrary {
     SetJpegQualFn SetJPEGQual = nullptr;
     GetPixelFn getpixel = nullptr;
     SetPixelFn setpixel = nullptr;
+    // Optional: null when the library does not offer it.
+    ReserveDibMemoryFn ReserveDibMemory = nullptr;
 };
 
 // The message shown when the library or one of its entry points is missing.
 inline constexpr const char* kPictavoLoadError = "Could not load file Pictavo.DLL";
 
 // Loads libPictavo.so from programFolder (ending in '/') and looks up OpenDib, deldib,
-// SaveDib, newdib and SetJPEGQual in that order, then getpixel and setpixel.
-// Returns false if the library or any entry point is missing; nothing is bound then.
+// SaveDib, newdib and SetJPEGQual in that order, then getpixel and setpixel, and
+// ReserveDibMemory when the library has it.
+// Returns false if the library or any of the others is missing; nothing is bound then.
 bool LoadPictavo(const std::string& programFolder);
 
 // The bound entry points. Only valid after LoadPictavo returned true.

@@ -17,4 +17,6 @@ PICTAVO_EXPORT void deldib(DibImage image);
 PICTAVO_EXPORT void SetJPEGQual(int quality);
 PICTAVO_EXPORT uint32_t getpixel(DibImage image, int x, int y);
 PICTAVO_EXPORT void setpixel(DibImage image, int x, int y, uint32_t value);
+// Not needed by the loader: picture memory prepared ahead for a recording.
+PICTAVO_EXPORT int ReserveDibMemory(int64_t bytes);
 }

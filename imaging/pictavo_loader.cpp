@@ -34,6 +34,7 @@ bool LoadPictavo(const std::string& programFolder) {
         dlclose(handle);
         return false;
     }
+    Bind(handle, "ReserveDibMemory", library.ReserveDibMemory);
     // An earlier library stays mapped: images it made may still be around.
     libraryHandle = handle;
     boundLibrary = library;

@@ -114,7 +114,7 @@ TEST_F(DibMemoryTest, PicturesNeverShareBytesAndReusedMemoryIsZeroed) {
     for (int round = 0; round < 2; ++round) { // the second round reuses what the first freed
         SCOPED_TRACE(round);
         std::vector<DibImage> frames = MakeFrames(lib(), 150, 409, 407); // about 75 MB
-        DibImage large{}; // larger than a shared region takes
+        DibImage large{}; // larger than a quarter of a shared region
         ASSERT_NE(lib().newdib(&large, 3000, 2000, 24, nullptr, 0), 0);
         frames.push_back(large);
         for (size_t i = 0; i < frames.size(); ++i) {
@@ -156,33 +156,41 @@ TEST_F(DibMemoryTest, DeletingSinglePicturesGivesTheirMemoryBackAndKeepsTheirNei
 }
 
 TEST_F(DibMemoryTest, ThreadsMakeAndDropPicturesIndependently) {
-    std::vector<std::thread> threads;
-    std::atomic<int> failures{0};
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            std::vector<DibImage> kept;
-            for (int i = 0; i < 200; ++i) {
-                DibImage image{};
-                if (!lib().newdib(&image, 100 + t, 50 + i % 7, 24, nullptr, 0) ||
-                    !PixelsAre(image, 0))
-                    ++failures;
-                std::memset(image.pixels, t + 1, PixelBytes(image));
-                kept.push_back(image);
-                if (i % 3 == 0) { // drop some at once, keep the rest for a while
-                    lib().deldib(kept.back());
-                    kept.pop_back();
+    // The second round keeps a small reserve, so regions are prepared and taken while the
+    // threads allocate.
+    for (int64_t reserve : {int64_t{0}, int64_t{1} << 20}) {
+        SCOPED_TRACE(reserve);
+        ASSERT_NE(lib().ReserveDibMemory(reserve), 0);
+        std::vector<std::thread> threads;
+        std::atomic<int> failures{0};
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                std::vector<DibImage> kept;
+                for (int i = 0; i < 400; ++i) {
+                    DibImage image{};
+                    if (!lib().newdib(&image, 100 + t, 50 + i % 7 + (i % 50 == 0 ? 3000 : 0), 24,
+                                      nullptr, 0) ||
+                        !PixelsAre(image, 0))
+                        ++failures;
+                    std::memset(image.pixels, t + 1, PixelBytes(image));
+                    kept.push_back(image);
+                    if (i % 3 == 0) { // drop some at once, keep the rest for a while
+                        lib().deldib(kept.back());
+                        kept.pop_back();
+                    }
                 }
-            }
-            for (const DibImage& image : kept) {
-                if (!PixelsAre(image, static_cast<uint8_t>(t + 1)))
-                    ++failures;
-                lib().deldib(image);
-            }
-        });
+                for (const DibImage& image : kept) {
+                    if (!PixelsAre(image, static_cast<uint8_t>(t + 1)))
+                        ++failures;
+                    lib().deldib(image);
+                }
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        EXPECT_EQ(failures.load(), 0);
     }
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(failures.load(), 0);
+    ASSERT_NE(lib().ReserveDibMemory(0), 0);
 }
 
 TEST_F(DibMemoryTest, PixelsAreAddressedInStorageRowsAtEveryDepth) {

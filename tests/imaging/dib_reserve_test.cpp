@@ -1,0 +1,84 @@
+// Picture memory kept ready ahead, in a test program of its own: the resident size it
+// watches must not move with what earlier tests left in the pool.
+#include "imaging_test_support.h"
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using DibReserveTest = PictavoTest;
+
+size_t PixelBytes(const DibImage& image) {
+    return static_cast<size_t>(image.bytesPerRow) * static_cast<size_t>(DibHeight(image));
+}
+
+bool PixelsAre(const DibImage& image, uint8_t value) {
+    const size_t bytes = PixelBytes(image);
+    for (size_t i = 0; i < bytes; ++i) {
+        if (image.pixels[i] != value)
+            return false;
+    }
+    return true;
+}
+
+long PageFaultsOfThisThread() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
+int64_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    int64_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Waits up to 20 s for the library's own thread to do its part.
+template <typename Condition> bool Eventually(Condition condition) {
+    for (int i = 0; i < 400 && !condition(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return condition();
+}
+
+TEST_F(DibReserveTest, ReservedMemoryTakesPicturesWithoutPageFaultsAndIsGivenBack) {
+    constexpr int64_t kMegabyte = 1 << 20;
+    std::vector<DibImage> frames(81); // its own pages are touched before counting
+    const int64_t before = ResidentBytes();
+    ASSERT_NE(lib().ReserveDibMemory(24 * kMegabyte), 0);
+    // The first reserve is ready at once; the next one follows on the library's thread.
+    EXPECT_GE(ResidentBytes(), before + 24 * kMegabyte);
+    ASSERT_TRUE(Eventually([&] { return ResidentBytes() >= before + 47 * kMegabyte; }));
+
+    // A whole-screen first frame larger than a shared region holds, then frames, reaching
+    // into the second reserve.
+    const long faultsBefore = PageFaultsOfThisThread();
+    ASSERT_NE(lib().newdib(&frames[0], 1920, 2000, 24, nullptr, 0), 0); // 11 MB
+    std::memset(frames[0].pixels, 1, PixelBytes(frames[0]));
+    for (size_t i = 1; i < frames.size(); ++i) { // 29 MB
+        ASSERT_NE(lib().newdib(&frames[i], 409, 307, 24, nullptr, 0), 0);
+        ASSERT_TRUE(PixelsAre(frames[i], 0)) << i;
+        std::memset(frames[i].pixels, 2, PixelBytes(frames[i]));
+    }
+    EXPECT_LE(PageFaultsOfThisThread() - faultsBefore, 4);
+    EXPECT_TRUE(PixelsAre(frames[0], 1));
+
+    // Once the second is taken a third is prepared; without a reserve it goes, and the
+    // pictures stay.
+    ASSERT_TRUE(Eventually([&] { return ResidentBytes() >= before + 71 * kMegabyte; }));
+    ASSERT_NE(lib().ReserveDibMemory(0), 0);
+    EXPECT_TRUE(Eventually([&] { return ResidentBytes() <= before + 52 * kMegabyte; }));
+    for (size_t i = 0; i < frames.size(); ++i) {
+        ASSERT_TRUE(PixelsAre(frames[i], i == 0 ? 1 : 2)) << i;
+        lib().deldib(frames[i]);
+    }
+}
+
+} // namespace
