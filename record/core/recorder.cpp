@@ -55,6 +55,13 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     // Prepared first: a screen that cannot be captured leaves the project untouched.
     source_.Begin(*onScreen);
     area_ = *onScreen;
+    // Memory for the first frame (the whole area) is written once now, while the clock has
+    // not started, and more is kept ready from then on: fresh pages met during a tick cost
+    // page faults. Each reserve holds a whole-area frame, and no less than a few
+    // megabytes so that small areas do not ask for memory every few frames.
+    reservedBytes_ = std::max(BytesOfPicture(AreaWidth(area_), AreaHeight(area_)), 4 * kMegabyte);
+    if (!Pictavo().ReserveDibMemory || !Pictavo().ReserveDibMemory(reservedBytes_))
+        reservedBytes_ = 0;
 
     ClearObjects(project_);
     project_.PointerTrack.Clear();
@@ -129,6 +136,8 @@ TickOutcome Recorder::CaptureFrame() {
     }
 
     int64_t bytes = BytesOfPicture(box->Width(), box->Height());
+    // Memory kept ready ahead is not counted: the next pictures go into it, and what is
+    // left over is at most two such reserves.
     if (pictureBytes_ + bytes + source_.BufferBytes() > memoryLimit_)
         return StopBySelf(MemoryStopMessage(memoryLimit_));
     DibImage picture{};
@@ -180,6 +189,9 @@ void Recorder::Stop() {
     recording_ = false;
     previous_ = {};
     source_.End();
+    if (reservedBytes_ > 0)
+        Pictavo().ReserveDibMemory(0);
+    reservedBytes_ = 0;
 }
 
 RecorderButtonStates ButtonStatesFor(bool recording) {
