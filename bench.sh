@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks; each reports its time against a baseline measured in the same run.
-# ./bench.sh [NAME...]   (names are the folders under bench/, default: all)
+# ./bench.sh [NAME...] [--OPTION...]   (names are the folders under bench/, default: all;
+# options go to every benchmark named, e.g. ./bench.sh capture --long)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/tools/install-deps.sh" test
 "$root/tools/build.sh" >/dev/null
-names=("$@")
+names=()
+options=()
+for argument in "$@"; do
+    if [[ "$argument" == -* ]]; then options+=("$argument"); else names+=("$argument"); fi
+done
 if ((${#names[@]} == 0)); then
     for runner in "$root"/bench/*/run.sh; do names+=("$(basename "$(dirname "$runner")")"); done
 fi
@@ -15,6 +20,6 @@ for name in "${names[@]}"; do
     runner="$root/bench/$name/run.sh"
     [[ -f "$runner" ]] || { echo "== $name: no benchmark here" >&2; status=1; continue; }
     echo "== $name"
-    bash "$runner" "$root/build" || status=1
+    bash "$runner" "$root/build" "${options[@]}" || status=1
 done
 exit "$status"

@@ -13,7 +13,7 @@ for size in 1920x1080 3840x2160; do
     display=":$(tr -d '\n' <"$fd_file")"
     rm -f "$fd_file"
     status=0
-    DISPLAY="$display" "$program" "${@:2}" || status=$?
+    DISPLAY="$display" CLIPMOOR_BENCH_SERVER_PID="$server" "$program" "${@:2}" || status=$?
     kill "$server"
     wait "$server" 2>/dev/null || true
     ((status == 0)) || exit "$status"
