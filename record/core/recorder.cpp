@@ -55,13 +55,6 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     // Prepared first: a screen that cannot be captured leaves the project untouched.
     source_.Begin(*onScreen);
     area_ = *onScreen;
-    // Memory for the first frame (the whole area) is written once now, while the clock has
-    // not started, and more is kept ready from then on: fresh pages met during a tick cost
-    // page faults. Each reserve holds a whole-area frame, and no less than a few
-    // megabytes so that small areas do not ask for memory every few frames.
-    reservedBytes_ = std::max(BytesOfPicture(AreaWidth(area_), AreaHeight(area_)), 4 * kMegabyte);
-    if (!Pictavo().ReserveDibMemory || !Pictavo().ReserveDibMemory(reservedBytes_))
-        reservedBytes_ = 0;
 
     ClearObjects(project_);
     project_.PointerTrack.Clear();
@@ -71,6 +64,15 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     start->Time = 0;
     project_.MovieWidth = AreaWidth(area_);
     project_.MovieHeight = AreaHeight(area_);
+
+    // Memory for the first frame (the whole area) is written once now, while the clock has
+    // not started, and more is kept ready from then on: fresh pages met during a tick cost
+    // page faults. Each reserve holds a whole-area frame, and no less than a few
+    // megabytes so that small areas do not ask for memory every few frames. The image
+    // library keeps one reserve per process: the recorder started last sets it.
+    reservedBytes_ = std::max(BytesOfPicture(AreaWidth(area_), AreaHeight(area_)), 4 * kMegabyte);
+    if (!Pictavo().ReserveDibMemory || !Pictavo().ReserveDibMemory(reservedBytes_))
+        reservedBytes_ = 0;
 
     recordingStartTick_ = timerStart_ = clock_.NowMs();
     captureBusy_ = false;
