@@ -142,8 +142,10 @@ public:
             lock.unlock();
             Region* prepared = PrepareRegion(size);
             lock.lock();
-            if (!prepared)
+            if (!prepared) {
+                reserve_ = 0; // nobody is told to give it back later
                 return false;
+            }
             if (ready_) {
                 lock.unlock();
                 Unmap(prepared);
