@@ -81,4 +81,26 @@ TEST_F(DibReserveTest, ReservedMemoryTakesPicturesWithoutPageFaultsAndIsGivenBac
     }
 }
 
+// Address space limited to what the process has now and 64 MB more: a 256 MB reserve
+// cannot be had, is refused, and pictures are made as before.
+TEST_F(DibReserveTest, AReserveBeyondTheMemoryAtHandIsRefused) {
+    std::ifstream statm("/proc/self/statm");
+    int64_t pages = 0;
+    statm >> pages;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(pages * sysconf(_SC_PAGESIZE) + (int64_t{64} << 20));
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    const int reserved = lib().ReserveDibMemory(int64_t{256} << 20);
+    DibImage picture{};
+    const int made = lib().newdib(&picture, 300, 200, 24, nullptr, 0);
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_EQ(reserved, 0);
+    ASSERT_NE(made, 0);
+    EXPECT_TRUE(PixelsAre(picture, 0));
+    lib().deldib(picture);
+    EXPECT_NE(lib().ReserveDibMemory(0), 0);
+}
+
 } // namespace
