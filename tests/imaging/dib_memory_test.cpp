@@ -89,19 +89,6 @@ std::vector<DibImage> MakeFrames(const PictavoLibrary& lib, int count, int width
     return frames;
 }
 
-size_t PixelBytes(const DibImage& image) {
-    return static_cast<size_t>(image.bytesPerRow) * static_cast<size_t>(DibHeight(image));
-}
-
-bool PixelsAre(const DibImage& image, uint8_t value) {
-    const size_t bytes = PixelBytes(image);
-    for (size_t i = 0; i < bytes; ++i) {
-        if (image.pixels[i] != value)
-            return false;
-    }
-    return true;
-}
-
 bool PageIsResident(const void* address) {
     const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     unsigned char resident = 0;

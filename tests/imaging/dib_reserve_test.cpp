@@ -15,19 +15,6 @@ namespace {
 
 using DibReserveTest = PictavoTest;
 
-size_t PixelBytes(const DibImage& image) {
-    return static_cast<size_t>(image.bytesPerRow) * static_cast<size_t>(DibHeight(image));
-}
-
-bool PixelsAre(const DibImage& image, uint8_t value) {
-    const size_t bytes = PixelBytes(image);
-    for (size_t i = 0; i < bytes; ++i) {
-        if (image.pixels[i] != value)
-            return false;
-    }
-    return true;
-}
-
 long PageFaultsOfThisThread() {
     rusage usage{};
     getrusage(RUSAGE_THREAD, &usage);

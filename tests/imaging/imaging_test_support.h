@@ -33,6 +33,10 @@ protected:
     static const PictavoLibrary& lib() { return Pictavo(); }
 };
 
+// Bytes of a picture's pixel rows, and whether every one of them is `value`.
+size_t PixelBytes(const DibImage& image);
+bool PixelsAre(const DibImage& image, uint8_t value);
+
 // Pixel (x, y) of a 24-bit picture with y counted from the top line.
 Rgb TopDownPixel(const DibImage& image, int x, int y);
 
