@@ -95,9 +95,10 @@ class BlockPool {
 public:
     // Returns a zeroed, 16-byte aligned block of `bytes` and its region, or null.
     uint8_t* Allocate(size_t bytes, Region** owner) {
-        const size_t total = sizeof(BlockPrefix) + bytes;
-        uint8_t* block = total > kLargestRegionBlock ? AllocateLarge(total, owner)
-                                                     : AllocateShared(total, owner);
+        const size_t total = RoundUp(sizeof(BlockPrefix) + bytes, kPixelAlignment);
+        uint8_t* block = AllocateInRegion(total, owner);
+        if (!block && total > kLargestRegionBlock)
+            block = AllocateDedicated(total, owner);
         if (!block)
             return nullptr;
         reinterpret_cast<BlockPrefix*>(block)->bytes = total;
@@ -130,50 +131,48 @@ public:
         std::unique_lock lock(mutex_);
         reserve_ = size;
         prepareFailed_ = false;
-        Region* unfit = ready_ && (size == 0 || ready_->size < size) ? TakeReady() : nullptr;
-        if (unfit) {
-            lock.unlock();
-            Unmap(unfit);
-            lock.lock();
+        Region* spare = ready_ ? TakeReady() : nullptr;
+        if (spare && size > 0 && spare->size >= size) {
+            MakeCurrent(spare);
+            StartPreparer();
+            return true;
         }
+        lock.unlock();
+        if (spare)
+            Unmap(spare);
         if (size == 0)
             return true;
-        if (!ready_) {
-            lock.unlock();
-            Region* prepared = PrepareRegion(size);
-            lock.lock();
-            if (!prepared) {
-                reserve_ = 0; // nobody is told to give it back later
-                return false;
-            }
-            if (ready_) {
-                lock.unlock();
-                Unmap(prepared);
-                lock.lock();
-            } else {
-                ready_ = prepared;
-            }
+        Region* prepared = PrepareRegion(size);
+        lock.lock();
+        if (!prepared) {
+            reserve_ = 0; // nobody is told to give it back later
+            return false;
         }
-        MakeCurrent(TakeReady());
+        MakeCurrent(prepared);
         StartPreparer();
         return true;
     }
 
 private:
-    // Larger blocks get a mapping of their own unless the current region has room for them
-    // or a prepared region holds them: that one becomes the current region, and the
-    // pictures after it fill the rest.
-    uint8_t* AllocateLarge(size_t total, Region** owner) {
-        {
-            const size_t rounded = RoundUp(total, kPixelAlignment);
-            std::lock_guard lock(mutex_);
-            if (current_ && current_->size - current_->used >= rounded)
-                return Carve(rounded, owner);
-            if (ready_ && ready_->size >= rounded) {
-                MakeCurrent(TakeReady());
-                return Carve(rounded, owner);
-            }
+    // From the current region, else from a prepared one that holds the block (a large
+    // first frame lands there, and the pictures after it fill the rest), else from a fresh
+    // region for blocks up to a quarter of one. Null when none of these serves.
+    uint8_t* AllocateInRegion(size_t total, Region** owner) {
+        std::lock_guard lock(mutex_);
+        if (!current_ || current_->size - current_->used < total) {
+            Region* fresh = nullptr;
+            if (ready_ && ready_->size >= total)
+                fresh = TakeReady();
+            else if (total <= kLargestRegionBlock)
+                fresh = MapRegion(kRegionBytes);
+            if (!fresh)
+                return nullptr;
+            MakeCurrent(fresh);
         }
+        return Carve(total, owner);
+    }
+
+    static uint8_t* AllocateDedicated(size_t total, Region** owner) {
         const size_t size = RoundUp(total, PageSize());
         uint8_t* base = MapAligned(size);
         if (!base)
@@ -184,18 +183,6 @@ private:
             return nullptr;
         }
         return base;
-    }
-
-    uint8_t* AllocateShared(size_t total, Region** owner) {
-        total = RoundUp(total, kPixelAlignment);
-        std::lock_guard lock(mutex_);
-        if (!current_ || current_->size - current_->used < total) {
-            Region* fresh = ready_ && ready_->size >= total ? TakeReady() : MapRegion(kRegionBytes);
-            if (!fresh)
-                return nullptr;
-            MakeCurrent(fresh);
-        }
-        return Carve(total, owner);
     }
 
     // Hands out the next `total` bytes of the current region, which has room for them.

@@ -70,9 +70,9 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     // page faults. Each reserve holds a whole-area frame, and no less than a few
     // megabytes so that small areas do not ask for memory every few frames. The image
     // library keeps one reserve per process: the recorder started last sets it.
-    reservedBytes_ = std::max(BytesOfPicture(AreaWidth(area_), AreaHeight(area_)), 4 * kMegabyte);
-    if (!Pictavo().ReserveDibMemory || !Pictavo().ReserveDibMemory(reservedBytes_))
-        reservedBytes_ = 0;
+    const int64_t reserve =
+        std::max(BytesOfPicture(AreaWidth(area_), AreaHeight(area_)), 4 * kMegabyte);
+    memoryReserved_ = Pictavo().ReserveDibMemory && Pictavo().ReserveDibMemory(reserve);
 
     recordingStartTick_ = timerStart_ = clock_.NowMs();
     captureBusy_ = false;
@@ -191,9 +191,9 @@ void Recorder::Stop() {
     recording_ = false;
     previous_ = {};
     source_.End();
-    if (reservedBytes_ > 0)
+    if (memoryReserved_)
         Pictavo().ReserveDibMemory(0);
-    reservedBytes_ = 0;
+    memoryReserved_ = false;
 }
 
 RecorderButtonStates ButtonStatesFor(bool recording) {

@@ -94,7 +94,7 @@ private:
     int64_t framesRecorded_ = 0;
     int64_t skippedTicks_ = 0;
     int64_t pictureBytes_ = 0;
-    int64_t reservedBytes_ = 0; // picture memory kept ready ahead
+    bool memoryReserved_ = false; // picture memory is kept ready ahead
     int64_t memoryLimit_;
     std::string stopMessage_;
 };
