@@ -129,12 +129,17 @@ private:
     pid_t child_;
 };
 
-// CPU seconds (user + system) of this process, every thread included.
+// CPU seconds (user + system) in a usage report.
+double CpuSeconds(const rusage& usage) {
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// CPU seconds of this process, every thread included.
 double ProcessCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    return CpuSeconds(usage);
 }
 
 // CPU seconds of the X server so far, or -1 when its process is not known.
@@ -215,9 +220,8 @@ struct RecordingRun {
     int64_t skipped = 0;
     int64_t frames = 0;
     int64_t bytes = 0;
-    double cpuSeconds = 0;     // this process
-    double serverSeconds = -1; // the X server during the recording
-    double wallSeconds = 0;
+    double cpuSeconds = 0;       // this process
+    double serverSeconds = -1;   // the X server during the recording
     double startMs = 0;          // Start(): capture buffers and picture memory made ready
     double tickMedianMs = 0;     // wall time of one Tick()
     double firstTickMs = 0;      // stores the whole area
@@ -262,8 +266,7 @@ RecordingRun Record(ScreenCapture& capture, const CaptureArea& area, int fps, do
     double startBegan = NowSeconds(CLOCK_MONOTONIC);
     recorder.Start(area, capture.PointerPosition(), fps);
     run.startMs = (NowSeconds(CLOCK_MONOTONIC) - startBegan) * 1000.0;
-    int64_t start = clock.NowMs();
-    int64_t deadline = start + int64_t(seconds * 1000);
+    int64_t deadline = clock.NowMs() + int64_t(seconds * 1000);
     while (recorder.Recording()) {
         int64_t now = clock.NowMs();
         if (now >= deadline)
@@ -282,7 +285,6 @@ RecordingRun Record(ScreenCapture& capture, const CaptureArea& area, int fps, do
         tickMs.push_back((NowSeconds(CLOCK_MONOTONIC) - tickStart) * 1000.0);
         ++run.ticks;
     }
-    run.wallSeconds = double(clock.NowMs() - start) / 1000.0;
     recorder.Stop();
     run.cpuSeconds = ProcessCpuSeconds() - cpuStart;
     if (serverStart >= 0)
@@ -352,8 +354,7 @@ FfmpegRun RunFfmpeg(int width, int height, int fps, double seconds) {
             run.frames = std::stoll(line.substr(6));
     unlink(progress);
     run.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0 && run.frames > 0;
-    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    run.cpuSeconds = CpuSeconds(usage);
     return run;
 }
 
