@@ -71,7 +71,7 @@ TEST_F(ExportBrowserTest, ThePageThatPlayWritesPlaysTheMovingMovieInTheBrowser) 
     std::free(text->FontName);
     text->Text = strdup("Hello");
     text->FontName = strdup("Arial");
-    text->Start = Box(40, 380, 340, 460, 0, 0x000000);
+    text->Start = BoxState(40, 380, 340, 460, 0, 0x000000);
     text->Start.FontSize = 60;
     text->End = text->Start;
     text->End.Time = 1000;
@@ -83,8 +83,8 @@ TEST_F(ExportBrowserTest, ThePageThatPlayWritesPlaysTheMovingMovieInTheBrowser) 
             pixel[0] = 0, pixel[1] = 200, pixel[2] = 0; // blue, green, red
         }
     AnimObject* image = AddPictureObject(project_, picture);
-    image->Start = Box(400, 40, 500, 140, 0, 0);
-    image->End = Box(400, 40, 500, 140, 1000, 0);
+    image->Start = BoxState(400, 40, 500, 140, 0, 0);
+    image->End = BoxState(400, 40, 500, 140, 1000, 0);
 
     commands_->PlayBtnClick();
     ASSERT_TRUE(ui_.messages.empty());

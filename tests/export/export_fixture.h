@@ -6,6 +6,7 @@
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
 #include "tests/app/fake_ui_services.h"
+#include "tests/support/object_state.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -63,24 +64,11 @@ protected:
         commands_->SetFolders(program_, cache_);
     }
 
-    static ObjectState Box(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t time,
-                           int32_t color) {
-        ObjectState s{};
-        s.Left = left;
-        s.Top = top;
-        s.Right = right;
-        s.Bottom = bottom;
-        s.FontSize = 24;
-        s.Time = time;
-        s.Color = color;
-        return s;
-    }
-
     AnimObject* AddMovingRectangle() {
         AnimObject* object = AddVectorObject(project_);
         object->Shape = 0;
-        object->Start = Box(20, 20, 120, 120, 0, 0x0000FF);    // red
-        object->End = Box(500, 340, 600, 440, 1000, 0x0000FF); // to the lower right
+        object->Start = BoxState(20, 20, 120, 120, 0, 0x0000FF);    // red
+        object->End = BoxState(500, 340, 600, 440, 1000, 0x0000FF); // to the lower right
         return object;
     }
 

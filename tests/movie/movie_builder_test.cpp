@@ -61,7 +61,8 @@ TEST_F(MovieBuilderTest, RepeatedLettersKeepOneGlyphPerPosition) {
 }
 
 TEST_F(MovieBuilderTest, VectorObjectMorphsFromZeroToThousandMilliseconds) {
-    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 20, 20, 0), Box(50, 50, 90, 90, 1000));
+    AnimObject* box =
+        AddVector(ShapeRectangle, BoxState(0, 0, 20, 20, 0), BoxState(50, 50, 90, 90, 1000));
     box->RemoveWhenFinished = true;
     SwfFile alone = BuildAndRead(5);
     EXPECT_EQ(alone.frameCount, 6);
@@ -77,7 +78,7 @@ TEST_F(MovieBuilderTest, VectorObjectMorphsFromZeroToThousandMilliseconds) {
     EXPECT_EQ(box->Build.Finished, 1);
 
     // A later object makes the movie longer: the finished box is removed in every frame.
-    AddVector(ShapeEllipse, Box(0, 0, 10, 10, 1400), Box(0, 0, 10, 10, 1400));
+    AddVector(ShapeEllipse, BoxState(0, 0, 10, 10, 1400), BoxState(0, 0, 10, 10, 1400));
     SwfFile longer = BuildAndRead(5, "longer.swf");
     EXPECT_EQ(longer.frameCount, 8);
     int removals = 0;
@@ -87,7 +88,8 @@ TEST_F(MovieBuilderTest, VectorObjectMorphsFromZeroToThousandMilliseconds) {
 }
 
 TEST_F(MovieBuilderTest, ExchangedTimesRunForward) {
-    AnimObject* object = AddVector(ShapeRectangle, Box(0, 0, 20, 20, 1500), Box(0, 0, 20, 20, 500));
+    AnimObject* object =
+        AddVector(ShapeRectangle, BoxState(0, 0, 20, 20, 1500), BoxState(0, 0, 20, 20, 500));
     SwfFile file = BuildAndRead(5);
     EXPECT_EQ(object->Start.Time, 500);
     EXPECT_EQ(object->End.Time, 1500);
@@ -105,7 +107,7 @@ TEST_F(MovieBuilderTest, ExchangedTimesRunForward) {
 }
 
 TEST_F(MovieBuilderTest, StartTimeOnAFrameTimeBelongsToThatFrame) {
-    AddVector(ShapeRectangle, Box(0, 0, 20, 20, 400), Box(0, 0, 20, 20, 600));
+    AddVector(ShapeRectangle, BoxState(0, 0, 20, 20, 400), BoxState(0, 0, 20, 20, 600));
     SwfFile file = BuildAndRead(5);
     int shows = 0;
     for (const auto& name : TagNames(file)) {
@@ -119,8 +121,9 @@ TEST_F(MovieBuilderTest, StartTimeOnAFrameTimeBelongsToThatFrame) {
 
 TEST_F(MovieBuilderTest, ZeroDurationShowsTheEndStateAtOnce) {
     AnimObject* text = AddText("x", 200, 200);
-    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 20, 20, 200), Box(5, 5, 30, 30, 200));
-    AnimObject* picture = AddPicture(8, 8, Box(0, 0, 8, 8, 200), Box(0, 0, 16, 16, 200));
+    AnimObject* box =
+        AddVector(ShapeRectangle, BoxState(0, 0, 20, 20, 200), BoxState(5, 5, 30, 30, 200));
+    AnimObject* picture = AddPicture(8, 8, BoxState(0, 0, 8, 8, 200), BoxState(0, 0, 16, 16, 200));
     SwfFile file = BuildAndRead(5);
     EXPECT_EQ(text->Build.Finished, 1);
     EXPECT_EQ(box->Build.Finished, 1);
@@ -135,7 +138,8 @@ TEST_F(MovieBuilderTest, ZeroDurationShowsTheEndStateAtOnce) {
 }
 
 TEST_F(MovieBuilderTest, PictureIsEncodedAtItsLargestFittedSize) {
-    AnimObject* picture = AddPicture(400, 300, Box(0, 0, 100, 100, 0), Box(0, 0, 200, 200, 1000));
+    AnimObject* picture =
+        AddPicture(400, 300, BoxState(0, 0, 100, 100, 0), BoxState(0, 0, 200, 200, 1000));
     SwfFile file = BuildAndRead(5);
     EXPECT_EQ(picture->Build.JpegWidth, 200);
     EXPECT_EQ(picture->Build.JpegHeight, 150);
@@ -162,11 +166,11 @@ TEST_F(MovieBuilderTest, PictureIsEncodedAtItsLargestFittedSize) {
 TEST_F(MovieBuilderTest, PicturesWithoutPixelsOrWithEmptyStartBoxes) {
     // A picture without pixels is skipped entirely: no definition, update or removal.
     AnimObject* empty = AddPictureObject(project_, DibImage{});
-    empty->Start = Box(0, 0, 10, 10, 0);
-    empty->End = Box(0, 0, 10, 10, 400);
+    empty->Start = BoxState(0, 0, 10, 10, 0);
+    empty->End = BoxState(0, 0, 10, 10, 400);
     empty->RemoveWhenFinished = true;
     // A start box of zero width is fitted as one pixel wide and does not divide by zero.
-    AnimObject* thin = AddPicture(40, 20, Box(5, 5, 5, 25, 0), Box(5, 5, 45, 25, 400));
+    AnimObject* thin = AddPicture(40, 20, BoxState(5, 5, 5, 25, 0), BoxState(5, 5, 45, 25, 400));
     SwfFile file = BuildAndRead(5);
     EXPECT_EQ(TagNames(file), (Names{"Background", "Shape#1", "Jpeg#2", "Shape#3", "Place d2 c3",
                                      "Place d3 c1", "Show", "Move d2", "Remove d3", "Place d4 c1",
@@ -178,7 +182,7 @@ TEST_F(MovieBuilderTest, PointerFollowsTheLastSampleOfEachFrame) {
     const PointerSample samples[] = {{10, 20, 0}, {30, 40, 100}, {50, 60, 150}, {70, 80, 700}};
     for (const auto& sample : samples)
         *project_.PointerTrack.Add() = sample;
-    AddVector(ShapeRectangle, Box(0, 0, 1, 1, 0), Box(0, 0, 1, 1, 800));
+    AddVector(ShapeRectangle, BoxState(0, 0, 1, 1, 0), BoxState(0, 0, 1, 1, 800));
     SwfFile file = BuildAndRead(5);
     std::vector<std::pair<int32_t, int32_t>> positions;
     for (const SwfTag& tag : file.tags) {
@@ -193,9 +197,9 @@ TEST_F(MovieBuilderTest, PointerFollowsTheLastSampleOfEachFrame) {
 }
 
 TEST_F(MovieBuilderTest, RectangleDropsTheOddPixelAndFillsOneSide) {
-    AddVector(ShapeRectangle, Box(10, 10, 51, 31, 0), Box(10, 10, 51, 31, 0));
+    AddVector(ShapeRectangle, BoxState(10, 10, 51, 31, 0), BoxState(10, 10, 51, 31, 0));
     // An inside-out box (right of left, below of top exchanged) runs the other way round.
-    AddVector(ShapeRectangle, Box(51, 10, 10, 31, 0), Box(51, 10, 10, 31, 0));
+    AddVector(ShapeRectangle, BoxState(51, 10, 10, 31, 0), BoxState(51, 10, 10, 31, 0));
     SwfFile file = BuildAndRead(5);
     ASSERT_EQ(file.tags[2].code, 46);
     SwfMorph morph = ReadMorph(file.tags[2]);
@@ -221,7 +225,7 @@ TEST_F(MovieBuilderTest, RectangleDropsTheOddPixelAndFillsOneSide) {
 }
 
 TEST_F(MovieBuilderTest, EllipseIsEightQuadraticEdges) {
-    AddVector(ShapeEllipse, Box(0, 0, 100, 60, 0), Box(0, 0, 100, 60, 0));
+    AddVector(ShapeEllipse, BoxState(0, 0, 100, 60, 0), BoxState(0, 0, 100, 60, 0));
     SwfFile file = BuildAndRead(5);
     SwfMorph morph = ReadMorph(file.tags[2]);
     ASSERT_EQ(morph.start.size(), 10u);
@@ -240,12 +244,12 @@ TEST_F(MovieBuilderTest, LongTextsAndHugePicturesStayReadable) {
         text += static_cast<char>('a' + i % 26);
     AddText(text.c_str(), 0, 200);
     // Wider than an edge record holds in twips (3276 pixels).
-    AddPicture(4000, 16, Box(0, 0, 4000, 16, 0), Box(0, 0, 4000, 16, 0));
+    AddPicture(4000, 16, BoxState(0, 0, 4000, 16, 0), BoxState(0, 0, 4000, 16, 0));
     BuildAndRead(5);
 }
 
 TEST_F(MovieBuilderTest, UnwritableMovieIsReportedAndLeavesNoTemporaryFiles) {
-    AddPicture(16, 16, Box(0, 0, 16, 16, 0), Box(0, 0, 16, 16, 0));
+    AddPicture(16, 16, BoxState(0, 0, 16, 16, 0), BoxState(0, 0, 16, 16, 0));
     MovieBuildResult result = BuildMovie(project_, MoviePath("missing/movie.swf"), 5);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.message, "Can not create the file!");
@@ -256,7 +260,7 @@ TEST_F(MovieBuilderTest, UnwritableMovieIsReportedAndLeavesNoTemporaryFiles) {
 }
 
 TEST_F(MovieBuilderTest, MoviesTooLongForTheFormatAreRefused) {
-    AddVector(ShapeRectangle, Box(0, 0, 1, 1, 0), Box(0, 0, 1, 1, 600000));
+    AddVector(ShapeRectangle, BoxState(0, 0, 1, 1, 0), BoxState(0, 0, 1, 1, 600000));
     MovieBuildResult frames = BuildMovie(project_, MoviePath(), 120);
     EXPECT_EQ(frames.message, kMovieTooManyFramesMessage);
 
@@ -279,7 +283,7 @@ TEST_F(MovieBuilderTest, MoviesTooLongForTheFormatAreRefused) {
 }
 
 TEST_F(MovieBuilderTest, ProgressCountsEveryFrame) {
-    AddVector(ShapeRectangle, Box(0, 0, 1, 1, 0), Box(0, 0, 1, 1, 1000));
+    AddVector(ShapeRectangle, BoxState(0, 0, 1, 1, 0), BoxState(0, 0, 1, 1, 1000));
     std::vector<std::pair<int32_t, int32_t>> calls;
     ASSERT_TRUE(BuildMovie(project_, MoviePath(), 5,
                            [&](int32_t done, int32_t total) { calls.emplace_back(done, total); }));
@@ -289,7 +293,8 @@ TEST_F(MovieBuilderTest, ProgressCountsEveryFrame) {
 }
 
 TEST_F(MovieBuilderTest, SystemColourReferenceUsesItsLowBytes) {
-    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 10, 10, 0), Box(0, 0, 10, 10, 0));
+    AnimObject* box =
+        AddVector(ShapeRectangle, BoxState(0, 0, 10, 10, 0), BoxState(0, 0, 10, 10, 0));
     box->Start.Color = static_cast<int32_t>(kSystemColorWindowText);
     box->End.Transparency = 100;
     SwfFile file = BuildAndRead(5);

@@ -6,6 +6,7 @@
 #include "model/project_objects.h"
 #include "movie/movie_builder.h"
 #include "swf_reader.h"
+#include "tests/support/object_state.h"
 #include "tests/support/swf_check.h"
 
 #include <gtest/gtest.h>
@@ -34,17 +35,6 @@ protected:
         std::filesystem::remove_all(folder_);
     }
 
-    static ObjectState Box(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t time) {
-        ObjectState s{};
-        s.Left = left;
-        s.Top = top;
-        s.Right = right;
-        s.Bottom = bottom;
-        s.FontSize = 24;
-        s.Time = time;
-        return s;
-    }
-
     AnimObject* AddText(const char* text, int32_t startTime, int32_t endTime,
                         const char* font = "Arial") {
         AnimObject* object = AddTextObject(project_);
@@ -52,8 +42,8 @@ protected:
         std::free(object->FontName);
         object->Text = strdup(text);
         object->FontName = strdup(font);
-        object->Start = Box(10, 10, 200, 60, startTime);
-        object->End = Box(10, 10, 200, 60, endTime);
+        object->Start = BoxState(10, 10, 200, 60, startTime);
+        object->End = BoxState(10, 10, 200, 60, endTime);
         return object;
     }
 

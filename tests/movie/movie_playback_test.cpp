@@ -12,22 +12,23 @@ class MoviePlaybackTest : public MovieFixture {};
 TEST_F(MoviePlaybackTest, ShapesPictureAndTextShowWhereTheyWerePut) {
     project_.MovieWidth = 400;
     project_.MovieHeight = 300;
-    AnimObject* rect = AddVector(ShapeRectangle, Box(20, 20, 100, 80, 0), Box(20, 20, 100, 80, 0));
+    AnimObject* rect =
+        AddVector(ShapeRectangle, BoxState(20, 20, 100, 80, 0), BoxState(20, 20, 100, 80, 0));
     rect->Start.Color = rect->End.Color = 0x0000FF; // red
     AnimObject* ellipse =
-        AddVector(ShapeEllipse, Box(140, 20, 240, 80, 0), Box(140, 20, 240, 80, 0));
+        AddVector(ShapeEllipse, BoxState(140, 20, 240, 80, 0), BoxState(140, 20, 240, 80, 0));
     ellipse->Start.Color = ellipse->End.Color = 0xFF0000; // blue
     // Inside-out (right left of left) and rotated boxes must fill as well.
     AnimObject* insideOut =
-        AddVector(ShapeRectangle, Box(360, 20, 280, 80, 0), Box(360, 20, 280, 80, 0));
+        AddVector(ShapeRectangle, BoxState(360, 20, 280, 80, 0), BoxState(360, 20, 280, 80, 0));
     insideOut->Start.Color = insideOut->End.Color = 0x00C000; // green
     AnimObject* rotated =
-        AddVector(ShapeRectangle, Box(300, 200, 360, 260, 0), Box(300, 200, 360, 260, 0));
+        AddVector(ShapeRectangle, BoxState(300, 200, 360, 260, 0), BoxState(300, 200, 360, 260, 0));
     rotated->Start.Rotation = rotated->End.Rotation = 450;
     rotated->Start.Color = rotated->End.Color = 0xFF00FF; // magenta
-    AddPicture(60, 40, Box(20, 120, 80, 160, 0), Box(20, 120, 80, 160, 0), 0, 200, 0);
+    AddPicture(60, 40, BoxState(20, 120, 80, 160, 0), BoxState(20, 120, 80, 160, 0), 0, 200, 0);
     AnimObject* text = AddText("Hello", 0, 0);
-    text->Start = text->End = Box(120, 200, 280, 260, 0);
+    text->Start = text->End = BoxState(120, 200, 280, 260, 0);
     text->Start.FontSize = text->End.FontSize = 40;
     text->Start.Color = text->End.Color = 0; // black
     BuildAndRead(5);
@@ -59,7 +60,8 @@ TEST_F(MoviePlaybackTest, ShapesPictureAndTextShowWhereTheyWerePut) {
 TEST_F(MoviePlaybackTest, MorphShapeMovesAndPointerFollows) {
     project_.MovieWidth = 200;
     project_.MovieHeight = 100;
-    AnimObject* box = AddVector(ShapeRectangle, Box(0, 0, 40, 40, 0), Box(150, 0, 190, 40, 1000));
+    AnimObject* box =
+        AddVector(ShapeRectangle, BoxState(0, 0, 40, 40, 0), BoxState(150, 0, 190, 40, 1000));
     box->Start.Color = box->End.Color = 0x0000FF;
     *project_.PointerTrack.Add() = PointerSample{100, 60, 0};
     BuildAndRead(5);

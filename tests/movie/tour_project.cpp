@@ -2,6 +2,7 @@
 
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
+#include "tests/support/object_state.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -31,19 +32,6 @@ void SetText(AnimObject& object, const char* text, const char* font) {
     object.FontName = strdup(font);
 }
 
-ObjectState State(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t time,
-                  int32_t color) {
-    ObjectState s{};
-    s.Left = left;
-    s.Top = top;
-    s.Right = right;
-    s.Bottom = bottom;
-    s.Time = time;
-    s.Color = color;
-    s.FontSize = 24;
-    return s;
-}
-
 } // namespace
 
 void MakeTourProject(Project& project) {
@@ -71,21 +59,21 @@ void MakeTourProject(Project& project) {
 
     AnimObject* title = AddTextObject(project);
     SetText(*title, "Clipmoor tour", "Arial");
-    title->Start = State(20, 4, 220, 34, 200, 0x000000);
-    title->End = State(90, 4, 290, 34, 1500, 0xA03000);
+    title->Start = BoxState(20, 4, 220, 34, 200, 0x000000);
+    title->End = BoxState(90, 4, 290, 34, 1500, 0xA03000);
     title->End.FontSize = 28;
 
     AnimObject* box = AddVectorObject(project);
     box->Shape = ShapeRectangle;
-    box->Start = State(10, 150, 60, 190, 500, 0x0000E0);
-    box->End = State(240, 150, 310, 190, 2500, 0x00A000);
+    box->Start = BoxState(10, 150, 60, 190, 500, 0x0000E0);
+    box->End = BoxState(240, 150, 310, 190, 2500, 0x00A000);
     box->End.Rotation = 300;
     box->End.Transparency = 40;
 
     AnimObject* ellipse = AddVectorObject(project);
     ellipse->Shape = ShapeEllipse;
-    ellipse->Start = State(260, 40, 270, 50, 1000, 0xE00000);
-    ellipse->End = State(240, 20, 300, 80, 2000, 0xE000E0);
+    ellipse->Start = BoxState(260, 40, 270, 50, 1000, 0xE00000);
+    ellipse->End = BoxState(240, 20, 300, 80, 2000, 0xE000E0);
     ellipse->RemoveWhenFinished = true;
 
     auto icon = Painted(48, 48, [](int32_t x, int32_t y) -> uint32_t {
@@ -93,8 +81,8 @@ void MakeTourProject(Project& project) {
         return dx * dx + dy * dy < 20 * 20 ? 0xF0C020 : 0xFFFFFF;
     });
     AnimObject* picture = AddPictureObject(project, icon);
-    picture->Start = State(10, 60, 34, 84, 1500, 0);
-    picture->End = State(10, 60, 58, 108, 3000, 0);
+    picture->Start = BoxState(10, 60, 34, 84, 1500, 0);
+    picture->End = BoxState(10, 60, 58, 108, 3000, 0);
 
     // The pointer moves to the button and clicks it.
     for (int32_t t = 0; t <= 2400; t += 100) {
