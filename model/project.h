@@ -3,6 +3,7 @@
 #pragma once
 
 #include "imaging/dib_image.h"
+#include "model/color_value.h"
 #include "model/dyna_array.h"
 
 #include <cstdint>
@@ -26,15 +27,11 @@ enum VectorShape : int32_t {
     ShapeEllipse = 1,
 };
 
-// A colour with the top bit set refers to a system colour; its low byte is the index.
-constexpr uint32_t kSystemColorFlag = 0x80000000u;
-constexpr uint32_t kSystemColorWindowText = 0x80000008u;
-
 struct ObjectState {
-    int32_t Left;   // pixels, movie coordinates, origin top left
+    int32_t Left; // pixels, movie coordinates, origin top left
     int32_t Top;
-    int32_t Right;  // exclusive
-    int32_t Bottom; // exclusive
+    int32_t Right;        // exclusive
+    int32_t Bottom;       // exclusive
     int32_t FontSize;     // pixels
     int32_t Rotation;     // tenths of a degree
     int32_t Time;         // milliseconds from the movie's start

@@ -30,15 +30,6 @@ int32_t Interpolate(int32_t start, int32_t end, int64_t elapsed, int64_t duratio
     return static_cast<int32_t>(start + (int64_t{end} - start) * elapsed / duration);
 }
 
-int32_t Red(int32_t color) {
-    return color & 0xFF;
-}
-int32_t Green(int32_t color) {
-    return (color >> 8) & 0xFF;
-}
-int32_t Blue(int32_t color) {
-    return (color >> 16) & 0xFF;
-}
 int32_t Alpha(int32_t transparency) {
     return std::clamp((100 - transparency) * 255 / 100, 0, 255);
 }
@@ -47,7 +38,8 @@ struct ColorValues {
     int32_t red, green, blue, alpha;
 };
 ColorValues StateColor(const ObjectState& state) {
-    return {Red(state.Color), Green(state.Color), Blue(state.Color), Alpha(state.Transparency)};
+    return {RedOf(state.Color), GreenOf(state.Color), BlueOf(state.Color),
+            Alpha(state.Transparency)};
 }
 
 bool IsDrawableText(const AnimObject& object) {
@@ -359,9 +351,9 @@ private:
         const int32_t left = Interpolate(s.Left, e.Left, elapsed, duration);
         const int32_t top = Interpolate(s.Top, e.Top, elapsed, duration);
         const int32_t transparency = Interpolate(s.Transparency, e.Transparency, elapsed, duration);
-        ColorValues color{Interpolate(Red(s.Color), Red(e.Color), elapsed, duration),
-                          Interpolate(Green(s.Color), Green(e.Color), elapsed, duration),
-                          Interpolate(Blue(s.Color), Blue(e.Color), elapsed, duration),
+        ColorValues color{Interpolate(RedOf(s.Color), RedOf(e.Color), elapsed, duration),
+                          Interpolate(GreenOf(s.Color), GreenOf(e.Color), elapsed, duration),
+                          Interpolate(BlueOf(s.Color), BlueOf(e.Color), elapsed, duration),
                           Alpha(transparency)};
         const int32_t size = fontSize * kTwipsPerPixel;
         const int32_t half = TextWidth(object, size) / 2;

@@ -115,9 +115,9 @@ QString TSwatchColorComboBox::ItemName(int index) const {
 QString TSwatchColorComboBox::HtmlColorText(uint32_t color) const {
     uint32_t bgr = ResolveColorValue(color, palette()).value_or(color & 0x00FFFFFFu);
     return QStringLiteral("#%1%2%3")
-        .arg(bgr & 0xFF, 2, 16, QChar(u'0'))
-        .arg((bgr >> 8) & 0xFF, 2, 16, QChar(u'0'))
-        .arg((bgr >> 16) & 0xFF, 2, 16, QChar(u'0'))
+        .arg(unsigned{RedOf(bgr)}, 2, 16, QChar(u'0'))
+        .arg(unsigned{GreenOf(bgr)}, 2, 16, QChar(u'0'))
+        .arg(unsigned{BlueOf(bgr)}, 2, 16, QChar(u'0'))
         .toUpper();
 }
 

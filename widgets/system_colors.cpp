@@ -75,8 +75,7 @@ std::optional<QColor> SystemColor(uint32_t index, const QPalette& p) {
 } // namespace
 
 QColor ColorFromBgr(uint32_t bgr) {
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
+    return QColor(RedOf(bgr), GreenOf(bgr), BlueOf(bgr));
 }
 
 uint32_t BgrFromColor(const QColor& color) {

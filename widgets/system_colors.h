@@ -2,17 +2,13 @@
 // (top bit set, low byte = index of the system colour, e.g. 0x80000008 = window text).
 #pragma once
 
+#include "model/color_value.h"
+
 #include <QColor>
 #include <QPalette>
 
 #include <cstdint>
 #include <optional>
-
-constexpr uint32_t kSystemColorReferenceFlag = 0x80000000u;
-
-inline bool IsSystemColorReference(uint32_t value) {
-    return (value & kSystemColorReferenceFlag) != 0;
-}
 
 // Resolves a colour value to plain 0x00BBGGRR. System-colour references are looked up
 // in the palette (window text, button face, highlight...); an unknown index gives nothing.

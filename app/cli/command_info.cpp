@@ -30,11 +30,11 @@ const char* KindName(const AnimObject& object) {
 std::string ColorText(int32_t color) {
     char text[32];
     auto value = static_cast<uint32_t>(color);
-    if (value & kSystemColorFlag)
+    if (IsSystemColorReference(value))
         std::snprintf(text, sizeof text, "system colour %u", value & 0xFFu);
     else
-        std::snprintf(text, sizeof text, "#%02X%02X%02X", value & 0xFFu, (value >> 8) & 0xFFu,
-                      (value >> 16) & 0xFFu);
+        std::snprintf(text, sizeof text, "#%02X%02X%02X", unsigned{RedOf(value)},
+                      unsigned{GreenOf(value)}, unsigned{BlueOf(value)});
     return text;
 }
 
