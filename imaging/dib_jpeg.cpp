@@ -1,4 +1,4 @@
-// Writing pictures as JPEG files: SetJPEGQual and SaveDib.
+// Writing pictures as JPEG files: SetJPEGQual, SaveDib and SaveDibAtQuality.
 #include "imaging/dib_block.h"
 #include "imaging/pictavo.h"
 #include "imaging/pictavo_exports.h"
@@ -8,14 +8,16 @@
 #include <turbojpeg.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 namespace {
 
-// The only state the library keeps between calls.
-int jpegQuality = 75;
+// The only state the library keeps between calls. Atomic: pictures may be encoded on
+// several threads while another sets the quality.
+std::atomic<int> jpegQuality{75};
 
 struct TjHandleCloser {
     void operator()(void* handle) const { tjDestroy(handle); }
@@ -83,12 +85,16 @@ std::vector<uint8_t> WidenToBgr(const DibImage& image) {
 extern "C" {
 
 void SetJPEGQual(int quality) {
-    jpegQuality = quality < 0 ? 0 : quality > 100 ? 100 : quality;
+    jpegQuality.store(quality < 0 ? 0 : quality > 100 ? 100 : quality, std::memory_order_relaxed);
+}
+
+int SaveDib(DibImage image, const char* fileName, int format, void* /*owner*/) {
+    return SaveDibAtQuality(image, fileName, format, jpegQuality.load(std::memory_order_relaxed));
 }
 
 // Writes image as a baseline JPEG with full-resolution colour (no chroma subsampling), which
 // keeps coloured text of screen recordings crisp. Returns 0 on any failure.
-int SaveDib(DibImage image, const char* fileName, int format, void* /*owner*/) {
+int SaveDibAtQuality(DibImage image, const char* fileName, int format, int quality) {
     if (!fileName || format != kDibFormatJpeg || !pictavo::DibIsUsable(image))
         return 0;
     const int width = DibWidth(image), height = DibHeight(image);
@@ -114,7 +120,7 @@ int SaveDib(DibImage image, const char* fileName, int format, void* /*owner*/) {
     unsigned char* jpeg = nullptr;
     unsigned long jpegSize = 0;
     // The encoder needs a quality of at least 1.
-    const int quality = jpegQuality < 1 ? 1 : jpegQuality;
+    quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
     const int status = tjCompress2(encoder.get(), rows, width, pitch, height, pixelFormat, &jpeg,
                                    &jpegSize, TJSAMP_444, quality, TJFLAG_BOTTOMUP);
     std::unique_ptr<unsigned char, TjBufferFreer> jpegOwner(jpeg);

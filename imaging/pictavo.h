@@ -25,6 +25,8 @@ using GetPixelFn = uint32_t (*)(DibImage image, int x, int y);
 using SetPixelFn = void (*)(DibImage image, int x, int y, uint32_t value);
 // Keeps `bytes` of picture memory written once ahead of the pictures made next (0: none).
 using ReserveDibMemoryFn = int (*)(int64_t bytes);
+// SaveDib at an explicit JPEG quality (0..100), safe on several threads at once.
+using SaveDibAtQualityFn = int (*)(DibImage image, const char* fileName, int format, int quality);
 }
 
 struct PictavoLibrary {
@@ -37,6 +39,7 @@ struct PictavoLibrary {
     SetPixelFn setpixel = nullptr;
     // Optional: null when the library does not offer it.
     ReserveDibMemoryFn ReserveDibMemory = nullptr;
+    SaveDibAtQualityFn SaveDibAtQuality = nullptr;
 };
 
 // The message shown when the library or one of its entry points is missing.
@@ -44,7 +47,7 @@ inline constexpr const char* kPictavoLoadError = "Could not load file Pictavo.DL
 
 // Loads libPictavo.so from programFolder (ending in '/') and looks up OpenDib, deldib,
 // SaveDib, newdib and SetJPEGQual in that order, then getpixel and setpixel, and
-// ReserveDibMemory when the library has it.
+// ReserveDibMemory and SaveDibAtQuality when the library has them.
 // Returns false if the library or any of the others is missing; nothing is bound then.
 bool LoadPictavo(const std::string& programFolder);
 

@@ -19,4 +19,7 @@ PICTAVO_EXPORT uint32_t getpixel(DibImage image, int x, int y);
 PICTAVO_EXPORT void setpixel(DibImage image, int x, int y, uint32_t value);
 // Not needed by the loader: picture memory prepared ahead for a recording.
 PICTAVO_EXPORT int ReserveDibMemory(int64_t bytes);
+// Not needed by the loader: SaveDib at the given JPEG quality (0..100) instead of the one
+// last set, so that threads encoding at once need no shared setting.
+PICTAVO_EXPORT int SaveDibAtQuality(DibImage image, const char* fileName, int format, int quality);
 }

@@ -35,6 +35,7 @@ bool LoadPictavo(const std::string& programFolder) {
         return false;
     }
     Bind(handle, "ReserveDibMemory", library.ReserveDibMemory);
+    Bind(handle, "SaveDibAtQuality", library.SaveDibAtQuality);
     // An earlier library stays mapped: images it made may still be around.
     libraryHandle = handle;
     boundLibrary = library;

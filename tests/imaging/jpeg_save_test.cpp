@@ -2,11 +2,13 @@
 
 #include <turbojpeg.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace {
 
@@ -79,6 +81,41 @@ TEST_F(JpegSaveTest, HigherQualityGivesALargerFile) {
         EXPECT_GT(size, previous) << "quality " << quality;
         previous = size;
     }
+    lib().deldib(image);
+}
+
+// Threads encoding at their own qualities while the shared setting keeps changing each get
+// exactly the bytes of a lone encode at their quality.
+TEST_F(JpegSaveTest, QualityPerCallHoldsWhileOthersEncodeAndSetTheQuality) {
+    ASSERT_NE(lib().SaveDibAtQuality, nullptr);
+    DibImage image = MakeGradient(96, 64);
+    const std::vector<int> qualities = {10, 50, 90};
+    std::vector<uintmax_t> expected;
+    for (int quality : qualities) {
+        const std::string path = Scratch("alone" + std::to_string(quality) + ".jpg");
+        ASSERT_NE(lib().SaveDibAtQuality(image, path.c_str(), kDibFormatJpeg, quality), 0);
+        expected.push_back(fs::file_size(path));
+    }
+    std::atomic<bool> done{false};
+    std::thread setter([&] {
+        for (int q = 0; !done; q = (q + 37) % 101)
+            lib().SetJPEGQual(q);
+    });
+    std::vector<std::thread> encoders;
+    std::atomic<int> mismatches{0};
+    for (size_t t = 0; t < qualities.size(); ++t)
+        encoders.emplace_back([&, t] {
+            const std::string path = Scratch("thread" + std::to_string(t) + ".jpg");
+            for (int round = 0; round < 20; ++round)
+                if (!lib().SaveDibAtQuality(image, path.c_str(), kDibFormatJpeg, qualities[t]) ||
+                    fs::file_size(path) != expected[t])
+                    ++mismatches;
+        });
+    for (std::thread& encoder : encoders)
+        encoder.join();
+    done = true;
+    setter.join();
+    EXPECT_EQ(mismatches, 0);
     lib().deldib(image);
 }
 
