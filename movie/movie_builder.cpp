@@ -1,6 +1,7 @@
 #include "movie/movie_builder.h"
 
 #include "imaging/pictavo.h"
+#include "model/byte_stream.h"
 #include "movie/glyph_shape.h"
 #include "movie/image_scaling.h"
 #include "movie/outline_geometry.h"
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -19,6 +21,13 @@ namespace {
 constexpr int32_t kTwipsPerPixel = 20;
 constexpr int32_t kMaxDepth = 65535;
 constexpr int64_t kMaxFrames = 65535;
+// Every position and size in the movie is a signed field of at most 31 bits, in twips.
+constexpr int64_t kMaxTwips = (int64_t{1} << 30) - 1;
+// The project values a movie takes, in pixels: with them, every derived position (rotated and
+// offset outlines included) stays well inside kMaxTwips.
+constexpr int32_t kMaxCoordinate = 10000000;
+// The text height field holds 16 bits of twips.
+constexpr int32_t kMaxFontSize = 65535 / 20;
 // A glyph record counts its entries in 7 bits, and each must be followed by byte
 // alignment; runs of a multiple of 8 entries end on a byte whatever the field widths.
 constexpr size_t kGlyphsPerRecord = 120;
@@ -27,11 +36,69 @@ constexpr size_t kGlyphsPerRecord = 120;
 int32_t Interpolate(int32_t start, int32_t end, int64_t elapsed, int64_t duration) {
     if (duration == 0)
         return end;
-    return static_cast<int32_t>(start + (int64_t{end} - start) * elapsed / duration);
+    // The product of two 32-bit spans needs more than 64 bits; the result lies between the ends.
+    return static_cast<int32_t>(start +
+                                static_cast<__int128>(int64_t{end} - start) * elapsed / duration);
 }
 
 int32_t Alpha(int32_t transparency) {
-    return std::clamp((100 - transparency) * 255 / 100, 0, 255);
+    return static_cast<int32_t>(
+        std::clamp<int64_t>((100 - int64_t{transparency}) * 255 / 100, 0, 255));
+}
+
+bool FitsTwips(int64_t value) {
+    return value >= -kMaxTwips && value <= kMaxTwips;
+}
+
+bool WithinCoordinates(int64_t value) {
+    return value >= -kMaxCoordinate && value <= kMaxCoordinate;
+}
+
+const char* KindName(const AnimObject& object) {
+    switch (object.Kind) {
+    case KindText:
+        return "Text";
+    case KindVector:
+        return object.Shape == ShapeEllipse ? "Ellipse" : "Rectangle";
+    case KindPicture:
+        return "Picture";
+    default:
+        return "Button";
+    }
+}
+
+// "Object 3 (Text): " followed by the problem; objects count from 0, as the info command lists
+// them.
+std::string ObjectProblem(int32_t index, const AnimObject& object, const std::string& problem) {
+    return "Object " + std::to_string(index) + " (" + KindName(object) + "): " + problem;
+}
+
+// Why the project cannot become a correct movie, or empty when it can.
+std::string ProjectLimitProblem(const Project& project) {
+    if (project.MovieWidth < 1 || project.MovieHeight < 1 || project.MovieWidth > kMaxCoordinate ||
+        project.MovieHeight > kMaxCoordinate)
+        return "The movie size " + std::to_string(project.MovieWidth) + " x " +
+               std::to_string(project.MovieHeight) + " is not between 1 x 1 and " +
+               std::to_string(kMaxCoordinate) + " x " + std::to_string(kMaxCoordinate) + " pixels.";
+    const std::string beyond =
+        "lies beyond " + std::to_string(kMaxCoordinate) + " pixels, more than a movie can hold.";
+    for (int32_t i = 0; i < project.Objects.Count(); ++i) {
+        const AnimObject& object = project.Objects[i];
+        for (const ObjectState* state : {&object.Start, &object.End}) {
+            for (int32_t value : {state->Left, state->Top, state->Right, state->Bottom})
+                if (!WithinCoordinates(value))
+                    return ObjectProblem(i, object, "its box " + beyond);
+            if (object.Kind == KindText && (state->FontSize < 0 || state->FontSize > kMaxFontSize))
+                return ObjectProblem(i, object,
+                                     "its font size " + std::to_string(state->FontSize) +
+                                         " is not between 0 and " + std::to_string(kMaxFontSize) +
+                                         " pixels.");
+        }
+    }
+    for (const PointerSample& sample : project.PointerTrack)
+        if (!WithinCoordinates(sample.X) || !WithinCoordinates(sample.Y))
+            return "The pointer track " + beyond;
+    return {};
 }
 
 struct ColorValues {
@@ -67,10 +134,10 @@ struct DibHolder {
 // Twice the signed area of a closed polygon; positive when it runs clockwise on screen
 // (y pointing down).
 int64_t TwiceSignedArea(const std::vector<OutlinePoint>& points) {
-    int64_t sum = 0;
+    __int128 sum = 0; // products of 31-bit values: their sum may need more than 64 bits
     for (size_t i = 0; i + 1 < points.size(); ++i)
         sum += int64_t{points[i].x} * points[i + 1].y - int64_t{points[i + 1].x} * points[i].y;
-    return sum;
+    return sum > 0 ? 1 : sum < 0 ? -1 : 0;
 }
 
 class MovieBuilder {
@@ -97,6 +164,8 @@ public:
     MovieBuildResult Run(const std::string& fileName) {
         if (!(framesPerSecond_ >= kMinFramesPerSecond && framesPerSecond_ <= kMaxFramesPerSecond))
             return Failure(kMovieBadFrameRateMessage);
+        if (std::string problem = ProjectLimitProblem(project_); !problem.empty())
+            return Failure(problem);
         ResetCharacterIds();
         for (AnimObject& object : project_.Objects) {
             std::free(object.Build.GlyphAdvances);
@@ -133,10 +202,21 @@ public:
             return Failure(CharacterIdsExhausted() ? kMovieTooManyCharactersMessage
                                                    : kMovieExceedsFormatMessage);
         const int32_t fps = static_cast<int32_t>(std::trunc(framesPerSecond_));
-        if (!movie_.WriteMovie(fileName.c_str(), width_ * kTwipsPerPixel, height_ * kTwipsPerPixel,
-                               static_cast<uint32_t>(fps)))
+        // Written beside the target and renamed over it: a failed export keeps the old movie.
+        std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName);
+        if (!file)
             return Failure(kMovieCannotCreateFileMessage);
-        written_ = true;
+        const FMovieWrite written = movie_.WriteMovie(
+            [&file](const uint8_t* data, size_t size) {
+                file->Write(data, size);
+                return true;
+            },
+            width_ * kTwipsPerPixel, height_ * kTwipsPerPixel, static_cast<uint32_t>(fps));
+        written_ = true; // the library restarted its character ids
+        if (written == FMovieWrite::Refused)
+            return Failure(kMovieExceedsFormatMessage);
+        if (written != FMovieWrite::Written || file->Commit() != 0)
+            return Failure(kMovieCannotCreateFileMessage);
         return {};
     }
 
@@ -179,8 +259,10 @@ private:
             if (IsStartingNow(object.Start.Time)) {
                 if (!DefineObject(i))
                     return false;
-                // A zero duration has nothing to animate: the End state shows at once.
-                if (placed_[i] && object.End.Time == object.Start.Time)
+                // A zero duration has nothing to animate: the End state shows at once. An object
+                // that started before the movie shows where it is by now.
+                if (placed_[i] &&
+                    (object.End.Time == object.Start.Time || object.Start.Time < frameTime_))
                     UpdateObject(i);
             } else if (object.End.Time <= frameTime_ && object.Build.Finished == 1) {
                 if (placed_[i] && object.RemoveWhenFinished)
@@ -255,12 +337,22 @@ private:
 
     // ---- Text ---------------------------------------------------------------------------
 
-    int32_t TextWidth(const AnimObject& object, int32_t size) const {
+    int64_t TextWidth(const AnimObject& object, int32_t size) const {
         int64_t width = 0;
         const size_t length = std::strlen(object.Text);
         for (size_t i = 0; i < length; ++i)
             width += int64_t{object.Build.GlyphAdvances[i]} * size / 1000;
-        return static_cast<int32_t>(width);
+        return width;
+    }
+
+    // Half the text's width, or -1 (with the failure set) when it is wider than a movie holds.
+    int32_t HalfTextWidth(int32_t index, int32_t size, int32_t left) {
+        const AnimObject& object = project_.Objects[index];
+        const int64_t half = TextWidth(object, size) / 2;
+        if (FitsTwips(2 * half) && FitsTwips(int64_t{left} * kTwipsPerPixel + half))
+            return static_cast<int32_t>(half);
+        failure_ = ObjectProblem(index, object, "the text is too wide for a movie.");
+        return -1;
     }
 
     FDTDefineText2* MakeTextDefinition(const AnimObject& object, int32_t size, int32_t half,
@@ -328,8 +420,13 @@ private:
         }
         movie_.Add(info);
 
+        // The widest state furthest out decides: every state in between is within it.
+        if (HalfTextWidth(index,
+                          std::max(object.Start.FontSize, object.End.FontSize) * kTwipsPerPixel,
+                          std::max(std::abs(object.Start.Left), std::abs(object.End.Left))) < 0)
+            return false;
         const int32_t size = object.Start.FontSize * kTwipsPerPixel;
-        const int32_t half = TextWidth(object, size) / 2;
+        const auto half = static_cast<int32_t>(TextWidth(object, size) / 2);
         FDTDefineText2* text = MakeTextDefinition(object, size, half, StateColor(object.Start));
         object.Build.TextDefinition = text;
         object.Build.PlacedCharacterId = text->CharacterId();
@@ -356,7 +453,7 @@ private:
                           Interpolate(BlueOf(s.Color), BlueOf(e.Color), elapsed, duration),
                           Alpha(transparency)};
         const int32_t size = fontSize * kTwipsPerPixel;
-        const int32_t half = TextWidth(object, size) / 2;
+        const auto half = static_cast<int32_t>(TextWidth(object, size) / 2); // checked when defined
         FDTDefineText2* text = MakeTextDefinition(object, size, half, color);
         object.Build.TextDefinition = text;
         object.Build.PlacedCharacterId = text->CharacterId();
@@ -459,19 +556,20 @@ private:
     // ---- Picture ------------------------------------------------------------------------
 
     // The JPEG bytes of a picture, encoded by the image library through a temporary file.
-    // Empty when the file cannot be written or read back as a JPEG.
+    // Empty, with the reason in problem, when the file cannot be written or read back as a JPEG.
     struct JpegBlock {
         std::unique_ptr<uint8_t[]> data;
         size_t size = 0;
+        std::string problem;
     };
     static JpegBlock EncodeJpeg(const DibImage& image) {
         FileRemover temporary{MakeTempFileName("tempjpg", ".jpg")};
         if (temporary.name.empty())
-            return {};
+            return {nullptr, 0, "no temporary file can be created in " + TemporaryFolder()};
         Pictavo().SaveDib(image, temporary.name.c_str(), kDibFormatJpeg, nullptr);
         std::FILE* file = std::fopen(temporary.name.c_str(), "rb");
         if (!file)
-            return {};
+            return {nullptr, 0, "its temporary file " + temporary.name + " can not be read"};
         JpegBlock block;
         if (std::fseek(file, 0, SEEK_END) == 0) {
             long length = std::ftell(file);
@@ -484,7 +582,7 @@ private:
         }
         std::fclose(file);
         if (block.size < 4 || block.data[0] != 0xFF || block.data[1] != 0xD8)
-            return {};
+            return {nullptr, 0, "the image library could not encode it as JPEG"};
         return block;
     }
 
@@ -540,8 +638,11 @@ private:
         }
         object.Build.JpegWidth = pw;
         object.Build.JpegHeight = ph;
-        if (!jpeg.data)
-            return true; // skipped entirely: no tags now, no updates or removals later
+        if (!jpeg.data) {
+            failure_ = ObjectProblem(index, object,
+                                     "the picture can not be encoded: " + jpeg.problem + ".");
+            return false;
+        }
 
         jpegBlocks_.push_back(std::move(jpeg.data));
         auto* bits =
@@ -555,6 +656,8 @@ private:
         // The bounds divide by the fitted box; an empty box counts as one pixel there.
         const int64_t boundsWidth = bw != 0 ? bw : 1;
         const int64_t boundsHeight = bh != 0 ? bh : 1;
+        if (!PictureFits(index, pw, ph, boundsWidth, boundsHeight))
+            return false;
         auto* shape = new FDTDefineShape(
             new FRect(-pw * kTwipsPerPixel, -ph * kTwipsPerPixel,
                       static_cast<int32_t>(int64_t{width_} * pw * kTwipsPerPixel / boundsWidth),
@@ -584,6 +687,29 @@ private:
                                        PictureMatrix(s.Rotation, s.Left, s.Top, bw, bh, pw, ph),
                                        nullptr, 0, nullptr, 0));
         return true;
+    }
+
+    // Whether the picture's shape and every matrix that scales it fit their fields: a tiny
+    // picture in a huge box scales beyond them.
+    bool PictureFits(int32_t index, int32_t pw, int32_t ph, int64_t boundsWidth,
+                     int64_t boundsHeight) {
+        const AnimObject& object = project_.Objects[index];
+        int32_t bw0 = object.Start.Right - object.Start.Left;
+        int32_t bh0 = object.Start.Bottom - object.Start.Top;
+        int32_t bw1 = object.End.Right - object.End.Left;
+        int32_t bh1 = object.End.Bottom - object.End.Top;
+        FitBox(pw, ph, bw0, bh0);
+        FitBox(pw, ph, bw1, bh1);
+        const int64_t widest = std::max(std::abs(int64_t{bw0}), std::abs(int64_t{bw1}));
+        const int64_t tallest = std::max(std::abs(int64_t{bh0}), std::abs(int64_t{bh1}));
+        if (FitsTwips(int64_t{pw} * kTwipsPerPixel) && FitsTwips(int64_t{ph} * kTwipsPerPixel) &&
+            FitsTwips(int64_t{width_} * pw * kTwipsPerPixel / boundsWidth) &&
+            FitsTwips(int64_t{height_} * ph * kTwipsPerPixel / boundsHeight) &&
+            FitsTwips(widest * 65536 / pw) && FitsTwips(tallest * 65536 / ph))
+            return true;
+        failure_ =
+            ObjectProblem(index, object, "the picture is enlarged more than a movie can express.");
+        return false;
     }
 
     void UpdatePicture(AnimObject& object, int64_t elapsed, int64_t duration) {
@@ -625,7 +751,8 @@ private:
     int32_t pointerDepth_ = 0; // 0: no pointer placed yet
     int32_t pointerX_ = 0;
     int32_t pointerY_ = 0;
-    int64_t previousFrameTime_ = -1;
+    // Before the first frame: objects with negative times start in it.
+    int64_t previousFrameTime_ = std::numeric_limits<int64_t>::min();
     int64_t frameTime_ = 0;
 };
 

@@ -1,6 +1,9 @@
 #include "movie/publish.h"
 
-#include <cstdio>
+#include "model/byte_stream.h"
+
+#include <memory>
+#include <string_view>
 
 namespace {
 
@@ -33,10 +36,31 @@ std::string EscapeAttribute(const std::string& text) {
     return escaped;
 }
 
+// The name as a relative address: bytes that would end the path or change its meaning ('#',
+// '?', '%', spaces, controls, non-ASCII) are percent-encoded; '/' stays.
+std::string EncodeUrlPath(const std::string& name) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string encoded;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                           (byte >= '0' && byte <= '9') ||
+                           std::string_view("-._~/").find(c) != std::string_view::npos;
+        if (plain) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 15];
+        }
+    }
+    return encoded;
+}
+
 } // namespace
 
 std::vector<std::string> MovieHtmlLines(const std::string& movieName, int width, int height) {
-    const std::string name = EscapeAttribute(movieName);
+    const std::string name = EscapeAttribute(EncodeUrlPath(movieName));
     const std::string w = std::to_string(width);
     const std::string h = std::to_string(height);
     return {
@@ -68,13 +92,13 @@ std::string HtmlPageName(const std::string& movieFileName) {
 }
 
 bool SaveHtmlPage(const std::string& fileName, const std::vector<std::string>& lines) {
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
+    // Written beside the target and renamed over it: a failed save keeps the old page.
+    std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName);
     if (!file)
         return false;
-    bool ok = true;
     for (const std::string& line : lines) {
-        ok = ok && std::fwrite(line.data(), 1, line.size(), file) == line.size();
-        ok = ok && std::fwrite("\r\n", 1, 2, file) == 2;
+        file->Write(line.data(), line.size());
+        file->Write("\r\n", 2);
     }
-    return std::fclose(file) == 0 && ok;
+    return file->Commit() == 0;
 }

@@ -5,7 +5,8 @@
 #include <vector>
 
 // The ten lines of embedding code for a movie file shown at width x height pixels.
-// movieName is the file name without its folder; it is escaped for the attribute values.
+// movieName is the file name without its folder; it is percent-encoded as an address and
+// then escaped for the attribute values.
 std::vector<std::string> MovieHtmlLines(const std::string& movieName, int width, int height);
 
 // The file name part of a path (everything after the last '/').
@@ -15,6 +16,6 @@ std::string FileNamePart(const std::string& path);
 // (from the last dot on) replaced by ".htm"; a dot in a folder name is not an extension.
 std::string HtmlPageName(const std::string& movieFileName);
 
-// Writes lines to fileName, replacing an existing file, each ended by CR LF.
-// Returns false if the file cannot be written completely.
+// Writes lines to fileName, each ended by CR LF, through a temporary file renamed over the
+// target. Returns false (the previous file intact) if the file cannot be written completely.
 bool SaveHtmlPage(const std::string& fileName, const std::vector<std::string>& lines);

@@ -57,10 +57,11 @@ bool FObjCollection::ExceedsFormatLimits() const {
     return false;
 }
 
-bool FObjCollection::WriteMovie(const char* fileName, int32_t widthTwips, int32_t heightTwips,
-                                uint32_t framesPerSecond) {
+bool FObjCollection::Compose(FSWFStream& movie, int32_t widthTwips, int32_t heightTwips,
+                             uint32_t framesPerSecond) {
     const uint32_t rectBits = FrameRectBits(widthTwips, heightTwips);
-    if (framesPerSecond > kMaxFrameRate || rectBits > kMaxFrameBits) {
+    if (framesPerSecond > kMaxFrameRate || rectBits > kMaxFrameBits || widthTwips < 0 ||
+        heightTwips < 0) {
         return false;
     }
     if (ExceedsFormatLimits()) {
@@ -69,7 +70,6 @@ bool FObjCollection::WriteMovie(const char* fileName, int32_t widthTwips, int32_
     }
 
     const uint32_t headerSize = 12 + FrameRectBytes(rectBits);
-    FSWFStream movie;
     for (uint32_t i = 0; i < headerSize; ++i) {
         movie.PutByte(0);
     }
@@ -78,9 +78,9 @@ bool FObjCollection::WriteMovie(const char* fileName, int32_t widthTwips, int32_
     }
     movie.PutTag(0, 0, nullptr);
 
-    // The file length is a 32-bit field.
+    // The file length is a 32-bit field; a value too wide for its field corrupts the rest.
     const uint64_t fileLength = movie.TotalSize();
-    if (fileLength > 0xFFFFFFFFu) {
+    if (fileLength > 0xFFFFFFFFu || movie.Overflowed()) {
         ResetCharacterIds();
         return false;
     }
@@ -100,6 +100,15 @@ bool FObjCollection::WriteMovie(const char* fileName, int32_t widthTwips, int32_
     header.PutByte(static_cast<uint8_t>(framesPerSecond));
     header.PutU16(static_cast<uint16_t>(frameCount));
     std::memcpy(movie.Bytes(), header.Bytes(), headerSize);
+    return true;
+}
+
+bool FObjCollection::WriteMovie(const char* fileName, int32_t widthTwips, int32_t heightTwips,
+                                uint32_t framesPerSecond) {
+    FSWFStream movie;
+    if (!Compose(movie, widthTwips, heightTwips, framesPerSecond)) {
+        return false;
+    }
 
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "wb"));
     if (!file) {
@@ -115,4 +124,14 @@ bool FObjCollection::WriteMovie(const char* fileName, int32_t widthTwips, int32_
         std::remove(fileName);
     }
     return complete;
+}
+
+FMovieWrite FObjCollection::WriteMovie(const FByteSink& write, int32_t widthTwips,
+                                       int32_t heightTwips, uint32_t framesPerSecond) {
+    FSWFStream movie;
+    if (!Compose(movie, widthTwips, heightTwips, framesPerSecond)) {
+        return FMovieWrite::Refused;
+    }
+    ResetCharacterIds();
+    return movie.WriteOut(write) ? FMovieWrite::Written : FMovieWrite::Failed;
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "swf/stream.h"
+
 #include <cstdint>
 #include <vector>
 
 class FObj;
+
+enum class FMovieWrite { Written, Refused, Failed };
 
 // A movie: the tags in display order, written as one uncompressed SWF file of version 4.
 class FObjCollection {
@@ -35,10 +39,20 @@ public:
     bool WriteMovie(const char* fileName, int32_t widthTwips, int32_t heightTwips,
                     uint32_t framesPerSecond);
 
+    // The same movie through write, for callers that place the file themselves: Refused (the
+    // library wrote nothing) where the other form returns false before opening, Failed when
+    // write failed. The character-id counter restarts in every case.
+    FMovieWrite WriteMovie(const FByteSink& write, int32_t widthTwips, int32_t heightTwips,
+                           uint32_t framesPerSecond);
+
     uint32_t FrameCount() const { return frameCount; }
     const std::vector<FObj*>& Tags() const { return tags; }
 
 private:
+    // The whole file in movie; false (nothing composed) when the movie is refused.
+    bool Compose(FSWFStream& movie, int32_t widthTwips, int32_t heightTwips,
+                 uint32_t framesPerSecond);
+
     uint32_t frameCount = 0;
     std::vector<FObj*> tags;
 };

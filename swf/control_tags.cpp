@@ -29,17 +29,17 @@ FMatrix::FMatrix(int32_t hasScale, int32_t scaleX, int32_t scaleY, int32_t hasRo
 void FMatrix::WriteTo(FSWFStream& out) const {
     out.PutBits(hasScale != 0 ? 1 : 0, 1);
     if (hasScale != 0) {
-        out.PutBits(static_cast<uint32_t>(scaleBits), 5);
+        out.PutBitCount(static_cast<uint32_t>(scaleBits), 5);
         out.PutBits(static_cast<uint32_t>(scaleX), scaleBits);
         out.PutBits(static_cast<uint32_t>(scaleY), scaleBits);
     }
     out.PutBits(hasRotate != 0 ? 1 : 0, 1);
     if (hasRotate != 0) {
-        out.PutBits(static_cast<uint32_t>(rotateBits), 5);
+        out.PutBitCount(static_cast<uint32_t>(rotateBits), 5);
         out.PutBits(static_cast<uint32_t>(rotateSkew0), rotateBits);
         out.PutBits(static_cast<uint32_t>(rotateSkew1), rotateBits);
     }
-    out.PutBits(static_cast<uint32_t>(translateBits), 5);
+    out.PutBitCount(static_cast<uint32_t>(translateBits), 5);
     out.PutBits(static_cast<uint32_t>(translateX), translateBits);
     out.PutBits(static_cast<uint32_t>(translateY), translateBits);
     out.Align();

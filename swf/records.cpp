@@ -4,7 +4,7 @@
 
 void FRect::WriteTo(FSWFStream& out) const {
     const uint32_t bits = BitsNeeded(MaxMagnitude(xMin, xMax, yMin, yMax), 1);
-    out.PutBits(bits, 5);
+    out.PutBitCount(bits, 5);
     out.PutBits(static_cast<uint32_t>(xMin), bits);
     out.PutBits(static_cast<uint32_t>(xMax), bits);
     out.PutBits(static_cast<uint32_t>(yMin), bits);

@@ -119,7 +119,7 @@ void FShapeRecChange::WritePieces(FSWFStream& out, uint32_t) const {
     out.PutBits(hasFillStyle0, 1);
     out.PutBits(hasMoveTo, 1);
     if (hasMoveTo != 0) {
-        out.PutBits(moveBits, 5);
+        out.PutBitCount(moveBits, 5);
         out.PutBits(static_cast<uint32_t>(moveDeltaX), moveBits);
         out.PutBits(static_cast<uint32_t>(moveDeltaY), moveBits);
     }

@@ -17,6 +17,10 @@ void FSWFStream::CompleteByte() {
 }
 
 void FSWFStream::PutBits(uint32_t value, uint32_t width) {
+    if (width > 32) {
+        overflowed = true;
+        width = 32;
+    }
     while (width > 0) {
         // Left-justify the remaining bits, then take as many as the current byte can hold.
         const uint32_t justified = value << (32 - width);
@@ -32,6 +36,13 @@ void FSWFStream::PutBits(uint32_t value, uint32_t width) {
             }
         }
     }
+}
+
+void FSWFStream::PutBitCount(uint32_t bits, uint32_t width) {
+    if (width < 32 && bits >> width != 0) {
+        overflowed = true;
+    }
+    PutBits(bits, width);
 }
 
 void FSWFStream::PutByte(uint8_t value) {
@@ -84,6 +95,7 @@ void FSWFStream::AppendStream(FSWFStream& other) {
     }
     other.largeData.clear();
     copyUpTo(other.bytePos);
+    overflowed = overflowed || other.overflowed;
 }
 
 void FSWFStream::PutTag(uint16_t code, uint32_t length, FSWFStream* body) {
@@ -106,9 +118,15 @@ uint64_t FSWFStream::TotalSize() const {
 }
 
 bool FSWFStream::WriteOut(std::FILE* file) {
+    return WriteOut([file](const uint8_t* data, size_t size) {
+        return std::fwrite(data, 1, size, file) == size;
+    });
+}
+
+bool FSWFStream::WriteOut(const FByteSink& sink) {
     bool ok = true;
     auto write = [&](const uint8_t* data, size_t size) {
-        if (size > 0 && std::fwrite(data, 1, size, file) != size) {
+        if (ok && size > 0 && !sink(data, size)) {
             ok = false;
         }
     };

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <vector>
+
+// Takes the next bytes of a file being written; false when they could not be written.
+using FByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 
 // Output stream of the SWF writer: a bit writer over a byte buffer, plus references to large
 // external blocks (JPEG data) that are written straight from the caller's memory and never copied.
@@ -16,8 +21,14 @@ public:
 
     FSWFStream();
 
-    // Appends the low `width` bits of value (width 0..32), most significant bit first.
+    // Appends the low `width` bits of value (width 0..32), most significant bit first. A wider
+    // field cannot be written: 32 bits are, and the stream counts as overflowed.
     void PutBits(uint32_t value, uint32_t width);
+    // Appends a field's bit count in a count field of `width` bits; a count too large for it
+    // marks the stream as overflowed.
+    void PutBitCount(uint32_t bits, uint32_t width);
+    // True once a value did not fit its field: the stream's content is not a valid movie.
+    bool Overflowed() const { return overflowed; }
     // Multi-byte values go low byte first; they do not align, so they may straddle bytes.
     void PutByte(uint8_t value);
     void PutU16(uint16_t value);
@@ -36,6 +47,7 @@ public:
     uint64_t TotalSize() const;
     // Writes the content to the file; false if any write failed. Consumes the references.
     bool WriteOut(std::FILE* file);
+    bool WriteOut(const FByteSink& write);
 
     // Completed bytes only (references excluded), for overwriting a reserved area.
     uint32_t BytePos() const { return bytePos; }
@@ -51,6 +63,7 @@ private:
     uint32_t bytePos = 0;
     uint32_t bitsFree = 8;
     uint8_t currentByte = 0;
+    bool overflowed = false;
     std::vector<LargeData> largeData;
 };
 

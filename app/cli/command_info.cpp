@@ -47,8 +47,8 @@ std::string DegreesText(int32_t tenths) {
 
 void PrintState(std::ostream& out, const char* name, const ObjectState& state) {
     out << "    " << name << ": box (" << state.Left << ", " << state.Top << ")-(" << state.Right
-        << ", " << state.Bottom << "), " << state.Right - state.Left << " x "
-        << state.Bottom - state.Top << ", time " << state.Time << " ms, font size "
+        << ", " << state.Bottom << "), " << int64_t{state.Right} - state.Left << " x "
+        << int64_t{state.Bottom} - state.Top << ", time " << state.Time << " ms, font size "
         << state.FontSize << ", rotation " << DegreesText(state.Rotation)
         << " degrees, transparency " << state.Transparency << "%, colour " << ColorText(state.Color)
         << "\n";

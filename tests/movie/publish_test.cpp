@@ -25,10 +25,23 @@ TEST(HtmlPage, TenLinesNameTheMovieAndItsSize) {
     EXPECT_EQ(lines[9], "</object>");
 }
 
-TEST(HtmlPage, MovieNameIsEscapedInsideAttributes) {
-    auto lines = MovieHtmlLines("a&b\"<c>.swf", 1, 1);
-    EXPECT_EQ(lines[3], "<param name=\"movie\" value=\"a&amp;b&quot;&lt;c&gt;.swf\">");
-    EXPECT_EQ(lines[5], "<embed src=\"a&amp;b&quot;&lt;c&gt;.swf\" quality=\"high\" pluginspage=");
+TEST(HtmlPage, MovieNameIsAnEncodedAddressInsideAttributes) {
+    const struct {
+        const char* name;
+        const char* attribute;
+    } cases[] = {
+        {"movie #1.swf", "movie%20%231.swf"},
+        {"q?x=1.swf", "q%3Fx%3D1.swf"},
+        {"100%.swf", "100%25.swf"},
+        {"a&b\"<c>.swf", "a%26b%22%3Cc%3E.swf"},
+        {"caf\xC3\xA9-1_~.swf", "caf%C3%A9-1_~.swf"},
+    };
+    for (const auto& c : cases) {
+        auto lines = MovieHtmlLines(c.name, 1, 1);
+        EXPECT_EQ(lines[3], std::string("<param name=\"movie\" value=\"") + c.attribute + "\">");
+        EXPECT_EQ(lines[5],
+                  std::string("<embed src=\"") + c.attribute + "\" quality=\"high\" pluginspage=");
+    }
 }
 
 TEST(HtmlPage, PageNameReplacesOnlyTheFileNamesExtension) {
