@@ -9,12 +9,6 @@
 #include <cstdint>
 #include <string>
 
-// Tag classes of the SWF library the movie builder keeps references to.
-class FDTDefineText2;
-class FDTDefineFont;
-class FDTDefineMorphShape;
-class FDTDefineShape;
-
 enum ObjectKind : int32_t {
     KindText = 0,
     KindVector = 1,
@@ -40,23 +34,6 @@ struct ObjectState {
 };
 static_assert(sizeof(ObjectState) == 36);
 
-// Working fields of the movie builder; zero when the record is created, never saved.
-struct BuildFields {
-    int32_t Finished;
-    int32_t PlacedCharacterId;
-    int32_t Depth;
-    FDTDefineText2* TextDefinition;
-    uint16_t FontId;
-    FDTDefineFont* FontDefinition;
-    // One per character of Text, from malloc; whatever a build leaves here is freed with the
-    // object (ReleaseObject).
-    int32_t* GlyphAdvances;
-    FDTDefineMorphShape* MorphDefinition;
-    FDTDefineShape* BitmapShape;
-    int32_t JpegWidth;
-    int32_t JpegHeight;
-};
-
 // One record of the object list. Owns Text, FontName (malloc'ed, NUL-terminated) and Image.
 struct AnimObject {
     ObjectState Start;
@@ -67,7 +44,6 @@ struct AnimObject {
     char* FontName;
     bool RemoveWhenFinished;
     DibImage Image; // 24 bits per pixel for pictures; all zero for other kinds
-    BuildFields Build;
 };
 
 struct PointerSample {

@@ -232,8 +232,6 @@ ProjectFileResult LoadFrom(Project& project, ByteSource& in, const std::string& 
         std::clamp<uint32_t>(settings.framesPerSecond, kMinFramesPerSecond, kMaxFramesPerSecond));
     project.Compression = static_cast<int32_t>(
         std::clamp<uint32_t>(settings.compression, kMinCompression, kMaxCompression));
-    if (PictavoLoaded())
-        Pictavo().SetJPEGQual(JpegQuality(project.Compression));
     SetCurrentFileName(project, fileName);
     return ProjectFileResult::Success();
 }

@@ -68,8 +68,6 @@ void ReleaseObject(AnimObject& object) {
     if (PictavoLoaded())
         Pictavo().deldib(object.Image);
     std::memset(static_cast<void*>(&object.Image), 0, sizeof(object.Image));
-    std::free(object.Build.GlyphAdvances);
-    object.Build.GlyphAdvances = nullptr;
 }
 
 void ClearObjects(Project& project) {

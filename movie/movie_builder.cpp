@@ -140,23 +140,26 @@ int64_t TwiceSignedArea(const std::vector<OutlinePoint>& points) {
     return sum > 0 ? 1 : sum < 0 ? -1 : 0;
 }
 
+// What the builder keeps of one object while the movie is made.
+struct ObjectBuild {
+    bool placed = false;   // it has a character on the display list
+    bool finished = false; // it has reached its End state
+    int32_t characterId = 0;
+    int32_t depth = 0;
+    uint16_t fontId = 0;
+    std::vector<int32_t> glyphAdvances; // one per character of the text
+    int32_t jpegWidth = 0;              // the encoded picture's size
+    int32_t jpegHeight = 0;
+};
+
 class MovieBuilder {
 public:
-    MovieBuilder(Project& project, double framesPerSecond, const MovieProgress& progress)
-        : project_(project), framesPerSecond_(framesPerSecond), progress_(progress),
-          width_(project.MovieWidth), height_(project.MovieHeight) {}
+    MovieBuilder(Project& project, const MovieSettings& settings, const MovieProgress& progress)
+        : project_(project), framesPerSecond_(settings.framesPerSecond),
+          jpegQuality_(settings.jpegQuality), progress_(progress), width_(project.MovieWidth),
+          height_(project.MovieHeight) {}
 
     ~MovieBuilder() {
-        // The tag objects die with the collection: no reference may outlive it.
-        for (AnimObject& object : project_.Objects) {
-            std::free(object.Build.GlyphAdvances);
-            object.Build.GlyphAdvances = nullptr;
-            object.Build.TextDefinition = nullptr;
-            object.Build.FontDefinition = nullptr;
-            object.Build.MorphDefinition = nullptr;
-            object.Build.BitmapShape = nullptr;
-        }
-        project_.OutlinePoints.Clear();
         if (!written_)
             ResetCharacterIds();
     }
@@ -167,11 +170,7 @@ public:
         if (std::string problem = ProjectLimitProblem(project_); !problem.empty())
             return Failure(problem);
         ResetCharacterIds();
-        for (AnimObject& object : project_.Objects) {
-            std::free(object.Build.GlyphAdvances);
-            object.Build = BuildFields{};
-        }
-        placed_.assign(project_.Objects.Count(), 0);
+        objects_.assign(static_cast<size_t>(project_.Objects.Count()), ObjectBuild{});
 
         // Preparation: the movie's length, and every object running forward in time.
         int32_t maxTime = 0;
@@ -255,21 +254,22 @@ private:
     bool BuildFrame(int32_t k) {
         frameTime_ = static_cast<int64_t>(std::trunc(k * 1000.0 / framesPerSecond_));
         for (int32_t i = 0; i < project_.Objects.Count(); ++i) {
-            AnimObject& object = project_.Objects[i];
+            const AnimObject& object = project_.Objects[i];
+            const ObjectBuild& build = objects_[i];
             if (IsStartingNow(object.Start.Time)) {
                 if (!DefineObject(i))
                     return false;
                 // A zero duration has nothing to animate: the End state shows at once. An object
                 // that started before the movie shows where it is by now.
-                if (placed_[i] &&
+                if (build.placed &&
                     (object.End.Time == object.Start.Time || object.Start.Time < frameTime_))
                     UpdateObject(i);
-            } else if (object.End.Time <= frameTime_ && object.Build.Finished == 1) {
-                if (placed_[i] && object.RemoveWhenFinished)
-                    movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(object.Build.Depth)));
+            } else if (object.End.Time <= frameTime_ && build.finished) {
+                if (build.placed && object.RemoveWhenFinished)
+                    movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
             } else if (object.Start.Time <= frameTime_ &&
-                       (object.End.Time >= frameTime_ || object.Build.Finished == 0)) {
-                if (placed_[i])
+                       (object.End.Time >= frameTime_ || !build.finished)) {
+                if (build.placed)
                     UpdateObject(i);
             }
         }
@@ -294,8 +294,8 @@ private:
     }
 
     bool DefineObject(int32_t index) {
-        AnimObject& object = project_.Objects[index];
-        object.Build.Finished = 0;
+        const AnimObject& object = project_.Objects[index];
+        objects_[index].finished = false;
         switch (object.Kind) {
         case KindText:
             return IsDrawableText(object) ? DefineText(index) : true;
@@ -309,26 +309,27 @@ private:
     }
 
     void UpdateObject(int32_t index) {
-        AnimObject& object = project_.Objects[index];
+        const AnimObject& object = project_.Objects[index];
+        ObjectBuild& build = objects_[index];
         const int64_t duration = int64_t{object.End.Time} - object.Start.Time;
         int64_t elapsed = frameTime_ - object.Start.Time;
         if (elapsed >= duration) {
             elapsed = duration;
-            object.Build.Finished = 1;
+            build.finished = true;
         }
         switch (object.Kind) {
         case KindText:
-            UpdateText(object, elapsed, duration);
+            UpdateText(object, build, elapsed, duration);
             break;
         case KindVector: {
             const int64_t ratio = duration == 0 ? 65535 : elapsed * 65535 / duration;
-            movie_.Add(new FCTPlaceObject2(0, 1, 0, 1, static_cast<uint16_t>(object.Build.Depth), 0,
+            movie_.Add(new FCTPlaceObject2(0, 1, 0, 1, static_cast<uint16_t>(build.depth), 0,
                                            nullptr, nullptr, static_cast<uint16_t>(ratio), nullptr,
                                            0));
             break;
         }
         case KindPicture:
-            UpdatePicture(object, elapsed, duration);
+            UpdatePicture(object, build, elapsed, duration);
             break;
         default:
             break;
@@ -337,27 +338,26 @@ private:
 
     // ---- Text ---------------------------------------------------------------------------
 
-    int64_t TextWidth(const AnimObject& object, int32_t size) const {
+    static int64_t TextWidth(const ObjectBuild& build, int32_t size) {
         int64_t width = 0;
-        const size_t length = std::strlen(object.Text);
-        for (size_t i = 0; i < length; ++i)
-            width += int64_t{object.Build.GlyphAdvances[i]} * size / 1000;
+        for (int32_t advance : build.glyphAdvances)
+            width += int64_t{advance} * size / 1000;
         return width;
     }
 
     // Half the text's width, or -1 (with the failure set) when it is wider than a movie holds.
     int32_t HalfTextWidth(int32_t index, int32_t size, int32_t left) {
         const AnimObject& object = project_.Objects[index];
-        const int64_t half = TextWidth(object, size) / 2;
+        const int64_t half = TextWidth(objects_[index], size) / 2;
         if (FitsTwips(2 * half) && FitsTwips(int64_t{left} * kTwipsPerPixel + half))
             return static_cast<int32_t>(half);
         failure_ = ObjectProblem(index, object, "the text is too wide for a movie.");
         return -1;
     }
 
-    FDTDefineText2* MakeTextDefinition(const AnimObject& object, int32_t size, int32_t half,
+    FDTDefineText2* MakeTextDefinition(const ObjectBuild& build, int32_t size, int32_t half,
                                        const ColorValues& color) {
-        const size_t length = std::strlen(object.Text);
+        const size_t length = build.glyphAdvances.size();
         auto* text = new FDTDefineText2(
             new FRect(-width_ * kTwipsPerPixel, -height_ * kTwipsPerPixel, width_ * kTwipsPerPixel,
                       height_ * kTwipsPerPixel),
@@ -366,25 +366,25 @@ private:
         // then its glyphs. Later runs continue where the previous one ended.
         for (size_t first = 0; first < length; first += kGlyphsPerRecord) {
             text->AddRecord(new FTextChangeRecord(
-                1, 1, 0, 0, object.Build.FontId, static_cast<uint16_t>(size),
+                1, 1, 0, 0, build.fontId, static_cast<uint16_t>(size),
                 new FColor(color.red, color.green, color.blue, color.alpha), 0, 0));
             auto* glyphs = new FTextGlyphRecord();
             const size_t last = std::min(length, first + kGlyphsPerRecord);
             for (size_t i = first; i < last; ++i) {
                 glyphs->AddEntry(
                     static_cast<uint16_t>(i),
-                    static_cast<uint16_t>(int64_t{object.Build.GlyphAdvances[i]} * size / 1000));
+                    static_cast<uint16_t>(int64_t{build.glyphAdvances[i]} * size / 1000));
             }
             text->AddRecord(glyphs);
         }
         return text;
     }
 
-    void PlaceText(AnimObject& object, uint16_t move, int32_t rotation, int32_t left, int32_t top,
-                   int32_t size, int32_t half) {
+    void PlaceText(const ObjectBuild& build, uint16_t move, int32_t rotation, int32_t left,
+                   int32_t top, int32_t size, int32_t half) {
         RotationTermsResult terms = RotationTerms(rotation);
-        movie_.Add(new FCTPlaceObject2(0, 0, 1, move, static_cast<uint16_t>(object.Build.Depth),
-                                       static_cast<uint16_t>(object.Build.PlacedCharacterId),
+        movie_.Add(new FCTPlaceObject2(0, 0, 1, move, static_cast<uint16_t>(build.depth),
+                                       static_cast<uint16_t>(build.characterId),
                                        new FMatrix(1, terms.C, terms.C, 1, terms.S, -terms.S,
                                                    left * kTwipsPerPixel + half,
                                                    top * kTwipsPerPixel + size / 2),
@@ -392,27 +392,23 @@ private:
     }
 
     bool DefineText(int32_t index) {
-        AnimObject& object = project_.Objects[index];
+        const AnimObject& object = project_.Objects[index];
+        ObjectBuild& build = objects_[index];
         const size_t length = std::strlen(object.Text);
         const char* fontName = object.FontName ? object.FontName : kDefaultFontName;
 
-        auto* font = new FDTDefineFont();
-        object.Build.FontDefinition = font;
-        object.Build.FontId = font->CharacterId();
-        object.Build.GlyphAdvances = static_cast<int32_t*>(std::calloc(length, sizeof(int32_t)));
-        if (!object.Build.GlyphAdvances) {
-            delete font;
-            throw std::bad_alloc();
-        }
+        auto font = std::make_unique<FDTDefineFont>();
+        build.fontId = font->CharacterId();
+        build.glyphAdvances.assign(length, 0);
         for (size_t i = 0; i < length; ++i) {
             auto* glyph = new FShape();
-            object.Build.GlyphAdvances[i] =
+            build.glyphAdvances[i] =
                 BuildGlyphShape(*glyph, static_cast<uint8_t>(object.Text[i]), fontName, faces_);
             font->AddGlyphShape(glyph);
         }
-        movie_.Add(font);
+        movie_.Add(font.release());
 
-        auto* info = new FDTDefineFontInfo("Arial", object.Build.FontId, 1, 0, 0);
+        auto* info = new FDTDefineFontInfo("Arial", build.fontId, 1, 0, 0);
         for (size_t i = 0; i < length; ++i) {
             // The 8-bit code, sign-extended as the character type of the system does.
             info->AddCharCode(static_cast<uint16_t>(
@@ -426,23 +422,22 @@ private:
                           std::max(std::abs(object.Start.Left), std::abs(object.End.Left))) < 0)
             return false;
         const int32_t size = object.Start.FontSize * kTwipsPerPixel;
-        const auto half = static_cast<int32_t>(TextWidth(object, size) / 2);
-        FDTDefineText2* text = MakeTextDefinition(object, size, half, StateColor(object.Start));
-        object.Build.TextDefinition = text;
-        object.Build.PlacedCharacterId = text->CharacterId();
+        const auto half = static_cast<int32_t>(TextWidth(build, size) / 2);
+        FDTDefineText2* text = MakeTextDefinition(build, size, half, StateColor(object.Start));
+        build.characterId = text->CharacterId();
         movie_.Add(text);
-        if (!NextDepth(object.Build.Depth))
+        if (!NextDepth(build.depth))
             return false;
-        placed_[index] = 1;
-        PlaceText(object, 0, object.Start.Rotation, object.Start.Left, object.Start.Top, size,
-                  half);
+        build.placed = true;
+        PlaceText(build, 0, object.Start.Rotation, object.Start.Left, object.Start.Top, size, half);
         return true;
     }
 
-    void UpdateText(AnimObject& object, int64_t elapsed, int64_t duration) {
+    void UpdateText(const AnimObject& object, ObjectBuild& build, int64_t elapsed,
+                    int64_t duration) {
         const ObjectState& s = object.Start;
         const ObjectState& e = object.End;
-        movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(object.Build.Depth)));
+        movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
         const int32_t rotation = Interpolate(s.Rotation, e.Rotation, elapsed, duration);
         const int32_t fontSize = Interpolate(s.FontSize, e.FontSize, elapsed, duration);
         const int32_t left = Interpolate(s.Left, e.Left, elapsed, duration);
@@ -453,12 +448,11 @@ private:
                           Interpolate(BlueOf(s.Color), BlueOf(e.Color), elapsed, duration),
                           Alpha(transparency)};
         const int32_t size = fontSize * kTwipsPerPixel;
-        const auto half = static_cast<int32_t>(TextWidth(object, size) / 2); // checked when defined
-        FDTDefineText2* text = MakeTextDefinition(object, size, half, color);
-        object.Build.TextDefinition = text;
-        object.Build.PlacedCharacterId = text->CharacterId();
+        const auto half = static_cast<int32_t>(TextWidth(build, size) / 2); // checked when defined
+        FDTDefineText2* text = MakeTextDefinition(build, size, half, color);
+        build.characterId = text->CharacterId();
         movie_.Add(text);
-        PlaceText(object, 0, rotation, left, top, size, half);
+        PlaceText(build, 0, rotation, left, top, size, half);
     }
 
     // ---- Vector -------------------------------------------------------------------------
@@ -485,11 +479,11 @@ private:
     }
 
     bool DefineVector(int32_t index) {
-        AnimObject& object = project_.Objects[index];
+        const AnimObject& object = project_.Objects[index];
+        ObjectBuild& build = objects_[index];
         const int32_t w = width_ * kTwipsPerPixel;
         const int32_t h = height_ * kTwipsPerPixel;
         auto* morph = new FDTDefineMorphShape(new FRect(0, 0, w, h), new FRect(0, 0, w, h));
-        object.Build.MorphDefinition = morph;
         const ColorValues from = StateColor(object.Start);
         const ColorValues to = StateColor(object.End);
         const uint32_t fill = morph->AddFill(
@@ -516,13 +510,13 @@ private:
             morph->AddEndRecord(new FShapeRecEnd());
         }
         movie_.Add(morph);
-        if (!NextDepth(object.Build.Depth))
+        if (!NextDepth(build.depth))
             return false;
-        object.Build.PlacedCharacterId = morph->CharacterId();
-        placed_[index] = 1;
-        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(object.Build.Depth),
-                                       static_cast<uint16_t>(object.Build.PlacedCharacterId),
-                                       nullptr, nullptr, 0, nullptr, 0));
+        build.characterId = morph->CharacterId();
+        build.placed = true;
+        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(build.depth),
+                                       static_cast<uint16_t>(build.characterId), nullptr, nullptr,
+                                       0, nullptr, 0));
         return true;
     }
 
@@ -562,10 +556,11 @@ private:
         size_t size = 0;
         std::string problem;
     };
-    static JpegBlock EncodeJpeg(const DibImage& image) {
+    JpegBlock EncodeJpeg(const DibImage& image) const {
         FileRemover temporary{MakeTempFileName("tempjpg", ".jpg")};
         if (temporary.name.empty())
             return {nullptr, 0, "no temporary file can be created in " + TemporaryFolder()};
+        Pictavo().SetJPEGQual(jpegQuality_);
         Pictavo().SaveDib(image, temporary.name.c_str(), kDibFormatJpeg, nullptr);
         std::FILE* file = std::fopen(temporary.name.c_str(), "rb");
         if (!file)
@@ -599,7 +594,8 @@ private:
     }
 
     bool DefinePicture(int32_t index) {
-        AnimObject& object = project_.Objects[index];
+        const AnimObject& object = project_.Objects[index];
+        ObjectBuild& build = objects_[index];
         int32_t pw = DibWidth(object.Image);
         int32_t ph = DibHeight(object.Image);
         // A picture without pixels (only a damaged file holds one) cannot be shown.
@@ -636,8 +632,8 @@ private:
             }
             jpeg = EncodeJpeg(scaled.image.pixels ? scaled.image : object.Image);
         }
-        object.Build.JpegWidth = pw;
-        object.Build.JpegHeight = ph;
+        build.jpegWidth = pw;
+        build.jpegHeight = ph;
         if (!jpeg.data) {
             failure_ = ObjectProblem(index, object,
                                      "the picture can not be encoded: " + jpeg.problem + ".");
@@ -662,7 +658,6 @@ private:
             new FRect(-pw * kTwipsPerPixel, -ph * kTwipsPerPixel,
                       static_cast<int32_t>(int64_t{width_} * pw * kTwipsPerPixel / boundsWidth),
                       static_cast<int32_t>(int64_t{height_} * ph * kTwipsPerPixel / boundsHeight)));
-        object.Build.BitmapShape = shape;
         shape->AddFill(
             new FFillStyleBitmap(0, 0xFFFF, new FMatrix(1, 0xA0000, 0xA0000, 0, 0, 0, 0, 0)));
         const uint32_t pictureFill = shape->AddFill(new FFillStyleBitmap(
@@ -678,12 +673,12 @@ private:
         shape->AddRecord(new FShapeRecEnd());
         movie_.Add(shape);
 
-        if (!NextDepth(object.Build.Depth))
+        if (!NextDepth(build.depth))
             return false;
-        object.Build.PlacedCharacterId = shape->CharacterId();
-        placed_[index] = 1;
-        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(object.Build.Depth),
-                                       static_cast<uint16_t>(object.Build.PlacedCharacterId),
+        build.characterId = shape->CharacterId();
+        build.placed = true;
+        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(build.depth),
+                                       static_cast<uint16_t>(build.characterId),
                                        PictureMatrix(s.Rotation, s.Left, s.Top, bw, bh, pw, ph),
                                        nullptr, 0, nullptr, 0));
         return true;
@@ -712,11 +707,12 @@ private:
         return false;
     }
 
-    void UpdatePicture(AnimObject& object, int64_t elapsed, int64_t duration) {
+    void UpdatePicture(const AnimObject& object, const ObjectBuild& build, int64_t elapsed,
+                       int64_t duration) {
         const ObjectState& s = object.Start;
         const ObjectState& e = object.End;
-        const int32_t pw = object.Build.JpegWidth;
-        const int32_t ph = object.Build.JpegHeight;
+        const int32_t pw = build.jpegWidth;
+        const int32_t ph = build.jpegHeight;
         int32_t bw0 = s.Right - s.Left, bh0 = s.Bottom - s.Top;
         int32_t bw1 = e.Right - e.Left, bh1 = e.Bottom - e.Top;
         FitBox(pw, ph, bw0, bh0);
@@ -726,13 +722,14 @@ private:
         const int32_t rotation = Interpolate(s.Rotation, e.Rotation, elapsed, duration);
         const int32_t left = Interpolate(s.Left, e.Left, elapsed, duration);
         const int32_t top = Interpolate(s.Top, e.Top, elapsed, duration);
-        movie_.Add(new FCTPlaceObject2(0, 0, 0, 1, static_cast<uint16_t>(object.Build.Depth), 0,
+        movie_.Add(new FCTPlaceObject2(0, 0, 0, 1, static_cast<uint16_t>(build.depth), 0,
                                        PictureMatrix(rotation, left, top, bw, bh, pw, ph), nullptr,
                                        0, nullptr, 0));
     }
 
     Project& project_;
     const double framesPerSecond_;
+    const int32_t jpegQuality_;
     const MovieProgress& progress_;
     const int32_t width_;
     const int32_t height_;
@@ -741,7 +738,7 @@ private:
     GlyphFaceCache faces_;
     // JPEG blocks are referenced, not copied, by their tags until the movie is written.
     std::vector<std::unique_ptr<uint8_t[]>> jpegBlocks_;
-    std::vector<uint8_t> placed_; // per object: it has a character on the display list
+    std::vector<ObjectBuild> objects_; // one per object of the Project
     std::string failure_;
     bool written_ = false;
 
@@ -765,8 +762,8 @@ void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int3
         boxHeight = static_cast<int32_t>(int64_t{pictureHeight} * boxWidth / pictureWidth);
 }
 
-MovieBuildResult BuildMovie(Project& project, const std::string& fileName, double framesPerSecond,
-                            const MovieProgress& progress) {
-    MovieBuilder builder(project, framesPerSecond, progress);
+MovieBuildResult BuildMovie(Project& project, const std::string& fileName,
+                            const MovieSettings& settings, const MovieProgress& progress) {
+    MovieBuilder builder(project, settings, progress);
     return builder.Run(fileName);
 }

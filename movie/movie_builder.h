@@ -30,12 +30,16 @@ struct MovieBuildResult {
 // Called after every finished frame with the frames done and the movie's frame count.
 using MovieProgress = std::function<void(int32_t framesDone, int32_t frameCount)>;
 
-// Builds the movie and writes it to fileName. Pictures are encoded with the image
-// library's SaveDib at the JPEG quality last given to it (SetJPEGQual), so the library
-// must be loaded. Exchanges Start.Time and End.Time where End.Time < Start.Time and
-// overwrites the objects' build fields; nothing else of the Project changes.
-MovieBuildResult BuildMovie(Project& project, const std::string& fileName, double framesPerSecond,
-                            const MovieProgress& progress = {});
+struct MovieSettings {
+    double framesPerSecond; // 1 to 120; anything else is refused
+    int32_t jpegQuality;    // 0 to 100, for recorded frames and pictures
+};
+
+// Builds the movie and writes it to fileName. Pictures are encoded with the image library's
+// SaveDib at settings.jpegQuality, so the library must be loaded. Exchanges Start.Time and
+// End.Time where End.Time < Start.Time; nothing else of the Project changes.
+MovieBuildResult BuildMovie(Project& project, const std::string& fileName,
+                            const MovieSettings& settings, const MovieProgress& progress = {});
 
 // The largest box of the picture's aspect ratio inside (boxWidth, boxHeight), keeping one
 // side. pictureWidth and pictureHeight must not be 0.

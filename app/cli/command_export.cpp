@@ -49,8 +49,9 @@ int RunExport(const std::vector<std::string>& args) {
                 return Usage(arg + " needs a value");
             std::optional<int32_t> value = WholeNumber(args[++i]);
             if (arg == "--fps") {
-                if (!value || *value < kMinFramesPerSecond || *value > kMaxFramesPerSecond)
-                    return Usage("--fps must be a whole number from 1 to 120");
+                // Its range is the builder's to check, as for the project's own rate.
+                if (!value)
+                    return Usage("--fps must be a whole number");
                 fps = value;
             } else {
                 if (!value || *value < kMinCompression || *value > kMaxCompression)
@@ -80,15 +81,12 @@ int RunExport(const std::vector<std::string>& args) {
         return 1;
     }
     const int32_t framesPerSecond = fps.value_or(project.FramesPerSecond);
-    if (framesPerSecond < kMinFramesPerSecond || framesPerSecond > kMaxFramesPerSecond) {
-        std::cerr << kMovieBadFrameRateMessage << "\n";
-        return 1;
-    }
-    Pictavo().SetJPEGQual(JpegQuality(compression.value_or(project.Compression)));
+    const MovieSettings settings{static_cast<double>(framesPerSecond),
+                                 JpegQuality(compression.value_or(project.Compression))};
 
     int32_t frames = 0;
-    MovieBuildResult built = BuildMovie(project, moviePath, framesPerSecond,
-                                        [&](int32_t, int32_t total) { frames = total; });
+    MovieBuildResult built =
+        BuildMovie(project, moviePath, settings, [&](int32_t, int32_t total) { frames = total; });
     if (!built) {
         std::cerr << built.message << "\n";
         return 1;

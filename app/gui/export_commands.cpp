@@ -1,6 +1,7 @@
 #include "app/gui/export_commands.h"
 
 #include "app/gui/export_files.h"
+#include "model/project_objects.h"
 #include "movie/movie_builder.h"
 #include "movie/publish.h"
 #include "record/hooks/ras_win_god.h"
@@ -146,11 +147,12 @@ void ExportCommands::PlayBtnClick() {
     if (building_)
         return;
     // An installed program cannot write into its own folder; its scratch movie goes to the
-    // user's cache instead.
-    controls_.SaveDialog1->FileName =
+    // user's cache instead. The save dialog offers it next time, as it always has.
+    const QString movieFile =
         PlayFolder(programFolder_, cacheFolder_) + QString::fromUtf8(kPlayMovieName);
-    if (BuildMovie())
-        PublishMovie(true);
+    controls_.SaveDialog1->FileName = movieFile;
+    if (BuildMovie(movieFile))
+        PublishMovie(movieFile, true);
 }
 
 void ExportCommands::CreateFlashBtnClick() {
@@ -158,19 +160,21 @@ void ExportCommands::CreateFlashBtnClick() {
         return;
     if (!controls_.SaveDialog1->Execute(ui_, controls_.owner, FileDialogMode::Save))
         return;
-    if (BuildMovie())
-        PublishMovie(false);
+    const QString movieFile = controls_.SaveDialog1->FileName;
+    if (BuildMovie(movieFile))
+        PublishMovie(movieFile, false);
 }
 
-bool ExportCommands::BuildMovie() {
+bool ExportCommands::BuildMovie(const QString& movieFile) {
     if (building_)
         return false;
     MovieBuildResult result;
     {
         BuildGuard guard(*this);
         const double framesPerSecond = controls_.BpSEd ? controls_.BpSEd->value() : 5;
+        const MovieSettings settings{framesPerSecond, JpegQuality(project_.Compression)};
         result =
-            ::BuildMovie(project_, LocalPath(controls_.SaveDialog1->FileName), framesPerSecond,
+            ::BuildMovie(project_, LocalPath(movieFile), settings,
                          [&guard](int32_t done, int32_t count) { guard.Progress(done, count); });
     }
     if (controls_.ListView1Click)
@@ -182,8 +186,7 @@ bool ExportCommands::BuildMovie() {
     return true;
 }
 
-void ExportCommands::PublishMovie(bool forPlay) {
-    const QString movieFile = controls_.SaveDialog1->FileName;
+void ExportCommands::PublishMovie(const QString& movieFile, bool forPlay) {
     const std::string movieName = FileNamePart(LocalPath(movieFile));
     const bool createPage = controls_.CreateHTMLCheck->isChecked();
     const bool ownPlayerCopy =

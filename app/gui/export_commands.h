@@ -54,12 +54,13 @@ public:
 
     void PlayBtnClick();
     void CreateFlashBtnClick();
-    // Builds the movie named by SaveDialog1 at the frames per second of BpSEd, then runs
-    // ListView1Click. False (after a message) when the movie could not be written.
-    bool BuildMovie();
-    // Fills Memo1, saves the page and shows the page or the movie. The page always loads the
-    // browser player when forPlay.
-    void PublishMovie(bool forPlay = false);
+    // Builds the movie into movieFile at the frames per second of BpSEd and the project's
+    // JPEG quality, then runs ListView1Click. False (after a message) when the movie could
+    // not be written.
+    bool BuildMovie(const QString& movieFile);
+    // Fills Memo1, saves the page next to movieFile and shows the page or the movie. The
+    // page always loads the browser player when forPlay.
+    void PublishMovie(const QString& movieFile, bool forPlay = false);
 
     bool Building() const { return building_; }
     LocalWebServer& WebServer() { return server_; }

@@ -146,8 +146,6 @@ void TMainForm::UpdateAreaLabel() {
 
 void TMainForm::CompressEdChange() {
     project_.Compression = CompressEd->value();
-    if (PictavoLoaded())
-        Pictavo().SetJPEGQual(JpegQuality(project_.Compression));
 }
 
 void TMainForm::BpSEdChange() {
@@ -157,7 +155,7 @@ void TMainForm::BpSEdChange() {
 void TMainForm::ShowProjectSettings() {
     BpSEd->setValue(project_.FramesPerSecond);
     CompressEd->setValue(project_.Compression);
-    // The fields clamp; the project keeps what they show, and the quality follows.
+    // The fields clamp; the project keeps what they show.
     BpSEdChange();
     CompressEdChange();
 }

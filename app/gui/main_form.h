@@ -111,11 +111,11 @@ public:
     // Opens a project file given on the command line (the desktop's "open with").
     bool OpenProjectFile(const QString& path);
 
-    // Movie commands: build into SaveDialog1's file, then publish the HTML code and page.
+    // Movie commands: build into a movie file, then publish the HTML code and page.
     void PlayBtnClick();
     void CreateFlashBtnClick();
-    void BuildMovie();
-    void PublishMovie();
+    void BuildMovie(const QString& movieFile);
+    void PublishMovie(const QString& movieFile);
     ExportCommands& Export() { return *export_; }
 
     // Recording commands: the capture area, the recording and the hot key.

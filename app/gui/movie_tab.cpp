@@ -112,10 +112,10 @@ void TMainForm::CreateFlashBtnClick() {
     export_->CreateFlashBtnClick();
 }
 
-void TMainForm::BuildMovie() {
-    export_->BuildMovie();
+void TMainForm::BuildMovie(const QString& movieFile) {
+    export_->BuildMovie(movieFile);
 }
 
-void TMainForm::PublishMovie() {
-    export_->PublishMovie();
+void TMainForm::PublishMovie(const QString& movieFile) {
+    export_->PublishMovie(movieFile);
 }

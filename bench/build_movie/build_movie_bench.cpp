@@ -76,7 +76,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int quality = JpegQuality(kCompression);
-    Pictavo().SetJPEGQual(quality);
 
     Project project;
     project.MovieWidth = kWidth;
@@ -134,7 +133,8 @@ int main(int argc, char** argv) {
 
         auto buildStart = std::chrono::steady_clock::now();
         cpuStart = ProcessorSeconds();
-        MovieBuildResult result = BuildMovie(project, movie, project.FramesPerSecond);
+        MovieBuildResult result =
+            BuildMovie(project, movie, {double(project.FramesPerSecond), quality});
         build = std::min(build, Seconds(std::chrono::steady_clock::now() - buildStart));
         buildCpu = std::min(buildCpu, ProcessorSeconds() - cpuStart);
         if (!result) {

@@ -221,7 +221,7 @@ TEST_F(ExportCommandsTest, ARunningBuildCannotBeStartedAgainAndHoldsOffTheWindow
         progressShown = progress_.isVisibleTo(&owner_) || !progress_.isHidden();
         commands_->PlayBtnClick();
         commands_->CreateFlashBtnClick();
-        EXPECT_FALSE(commands_->BuildMovie());
+        EXPECT_FALSE(commands_->BuildMovie(program_ + "other.swf"));
         closed = owner_.close();
     });
     commands_->PlayBtnClick();

@@ -31,7 +31,6 @@ protected:
         program_ = root_.filePath("bin") + "/";
         cache_ = root_.filePath("cache");
         QDir().mkpath(program_);
-        Pictavo().SetJPEGQual(75);
         project_.ProgramFolder = QFile::encodeName(program_).toStdString();
         project_.MovieWidth = 640;
         project_.MovieHeight = 480;

@@ -41,7 +41,6 @@ void ExpectDefaultLook(const AnimObject& object) {
     EXPECT_STREQ(object.Text, "Text");
     EXPECT_STREQ(object.FontName, "Arial Black");
     EXPECT_EQ(object.Shape, 0);
-    EXPECT_EQ(object.Build.GlyphAdvances, nullptr);
 }
 
 TEST_F(ProjectObjectsTest, NewObjectsStepDownAndWrapWithinTheUpperLeftQuarter) {
@@ -143,8 +142,7 @@ TEST_F(ProjectObjectsTest, TitleNamesTheFileWithoutItsFolder) {
 TEST_F(ProjectObjectsTest, ClearAndDeleteReleaseObjectsButKeepThePointerTrack) {
     AddTextObject(project);
     AddVectorObject(project);
-    AnimObject* picture = AddPictureObject(project, NewPicture(8, 8));
-    picture->Build.GlyphAdvances = static_cast<int32_t*>(std::malloc(4 * sizeof(int32_t)));
+    AddPictureObject(project, NewPicture(8, 8));
     project.Objects.Add(); // zero-filled: no strings, all-zero picture
     project.PointerTrack.Add()->X = 5;
 
@@ -157,7 +155,6 @@ TEST_F(ProjectObjectsTest, ClearAndDeleteReleaseObjectsButKeepThePointerTrack) {
     EXPECT_EQ(kept.Text, nullptr);
     EXPECT_EQ(kept.FontName, nullptr);
     EXPECT_EQ(kept.Image.pixels, nullptr);
-    EXPECT_EQ(kept.Build.GlyphAdvances, nullptr);
 
     ClearObjects(project);
     EXPECT_EQ(project.Objects.Count(), 0);

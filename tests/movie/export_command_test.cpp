@@ -131,7 +131,12 @@ TEST_F(ExportCommandTest, FailuresGoToStandardErrorWithNonZeroExit) {
     EXPECT_NE(noProject.output.find("Can not open the file!"), std::string::npos);
 
     EXPECT_EQ(RunShell(cli_ + " export " + Quote(folder_ / "tour.fmo")).exitCode, 2);
-    EXPECT_EQ(RunShell(cli_ + " export a.fmo b.swf --fps 0").exitCode, 2);
+    EXPECT_EQ(RunShell(cli_ + " export a.fmo b.swf --fps five").exitCode, 2);
+    CommandResult badRate = RunShell(cli_ + " export " + Quote(folder_ / "tour.fmo") + " " +
+                                         Quote(folder_ / "x.swf") + " --fps 0",
+                                     true);
+    EXPECT_EQ(badRate.exitCode, 1);
+    EXPECT_EQ(badRate.output, "The frame rate must be between 1 and 120 frames per second.\n");
     EXPECT_EQ(RunShell(cli_ + " export a.fmo b.swf --compression 101").exitCode, 2);
 
     // Without the image library next to the program nothing can be built.

@@ -27,7 +27,6 @@ protected:
         std::filesystem::create_directories(folder_ / "tmp");
         // Temporary JPEG files go to a folder of our own so that leftovers can be seen.
         setenv("TMPDIR", (folder_ / "tmp").c_str(), 1);
-        Pictavo().SetJPEGQual(75);
     }
     void TearDown() override {
         ClearObjects(project_);
@@ -83,8 +82,8 @@ protected:
     }
 
     // Builds, checks that it worked and that the independent parser reads the movie.
-    SwfFile BuildAndRead(double fps, const std::string& name = "movie.swf") {
-        MovieBuildResult result = BuildMovie(project_, MoviePath(name), fps);
+    SwfFile BuildAndRead(double fps, const std::string& name = "movie.swf", int32_t quality = 75) {
+        MovieBuildResult result = BuildMovie(project_, MoviePath(name), {fps, quality});
         EXPECT_TRUE(result.ok) << result.message;
         EXPECT_TRUE(IndependentParserAccepts(MoviePath(name)));
         EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp")) << "temporary files left";
