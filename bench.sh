@@ -5,7 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/tools/install-deps.sh" test
-"$root/tools/build.sh" >/dev/null
+"$root/tools/build.sh" -DCLIPMOOR_TESTS=ON -DCLIPMOOR_BENCH=ON >/dev/null
 names=()
 options=()
 for argument in "$@"; do

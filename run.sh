@@ -8,7 +8,11 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # Build quietly; on failure show what went wrong.
 log="$root/build/last-build.log"
 mkdir -p "$root/build"
-if ! "$root/tools/build.sh" >"$log" 2>&1; then
+# A new build folder gets the program alone: the tests and benchmarks need the test
+# packages, and ./test.sh turns them on.
+options=()
+[[ -f "$root/build/build.ninja" ]] || options=(-DCLIPMOOR_TESTS=OFF -DCLIPMOOR_BENCH=OFF)
+if ! "$root/tools/build.sh" "${options[@]}" >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     echo "run.sh: the build failed (full log: $log)" >&2
     exit 1

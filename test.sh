@@ -4,7 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/tools/install-deps.sh" test
-"$root/tools/build.sh"
+"$root/tools/build.sh" -DCLIPMOOR_TESTS=ON -DCLIPMOOR_BENCH=ON
 
 # The parsers' fuzz targets build in their own clang tree with sanitizers.
 if [[ -f "$root/tests/fuzz/CMakeLists.txt" ]] && command -v clang++ >/dev/null; then

@@ -29,9 +29,15 @@ filtered=()
 for pkg in "${missing[@]}"; do [[ -n "$pkg" ]] && filtered+=("$pkg"); done
 
 if ((${#filtered[@]})); then
-    echo "Installing Debian packages: ${filtered[*]}"
     sudo_cmd=()
-    [[ "$(id -u)" == 0 ]] || sudo_cmd=(sudo)
+    if [[ "$(id -u)" != 0 ]]; then
+        if ! command -v sudo >/dev/null; then
+            echo "tools/install-deps.sh: Debian packages are missing (${filtered[*]}); run this as root, or install sudo" >&2
+            exit 1
+        fi
+        sudo_cmd=(sudo)
+    fi
+    echo "Installing Debian packages: ${filtered[*]}"
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
         "${filtered[@]}" >/dev/null
@@ -40,18 +46,23 @@ fi
 # The npm packages, pinned by tools/node/package-lock.json, live in build/node: the browser
 # player that the build copies into the program folder (build/bin/player), and what the
 # tests use. Once installed they are not fetched again, so later builds work offline.
+# A package whose engines exclude this Node.js fails the install instead of failing later.
 {
     node_dir="$root/build/node"
+    stamp="$node_dir/installed-package-lock.json"
     mkdir -p "$node_dir"
-    if ! cmp -s "$here/node/package-lock.json" "$node_dir/package-lock.json" ||
-        [[ ! -d "$node_dir/node_modules" ]]; then
+    if ! cmp -s "$here/node/package-lock.json" "$stamp" || [[ ! -d "$node_dir/node_modules" ]]; then
         echo "Installing npm packages (browser player and test tools)"
+        rm -f "$stamp"
         cp "$here/node/package.json" "$here/node/package-lock.json" "$node_dir/"
-        if ! (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null); then
+        if (cd "$node_dir" && npm ci --engine-strict --no-audit --no-fund --loglevel=warn >/dev/null); then
+            cp "$here/node/package-lock.json" "$stamp"
+        else
             # The program runs without the player (pages then need a Flash plug-in); the
             # tests do not.
+            echo "tools/install-deps.sh: npm could not install the packages of tools/node (see above)" >&2
             [[ "$profile" == test ]] && exit 1
-            echo "warning: npm packages not installed; pages will not play without Flash" >&2
+            echo "warning: pages will not play without Flash" >&2
         fi
     fi
 }
