@@ -1,17 +1,13 @@
 #include "editor/picture_blit.h"
 
-#include "movie/outline_geometry.h"
+#include "geometry/box_fit.h"
+#include "geometry/outline_geometry.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
 namespace {
-
-int32_t Clamp32(int64_t value) {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
 
 struct Range {
     int64_t low, high; // inclusive; empty when low > high
@@ -48,15 +44,9 @@ inline uint32_t PixelFromBgr(const uint8_t* p) {
 
 PictureBox FitPictureBox(int32_t left, int32_t top, int32_t right, int32_t bottom,
                          int32_t pictureWidth, int32_t pictureHeight) {
-    int64_t bw = int64_t(right) - left;
-    int64_t bh = int64_t(bottom) - top;
-    if (pictureWidth > 0 && pictureHeight > 0) {
-        if (bh < int64_t(pictureHeight) * bw / pictureWidth)
-            bw = int64_t(pictureWidth) * bh / pictureHeight;
-        else
-            bh = int64_t(pictureHeight) * bw / pictureWidth;
-    }
-    return {left, top, Clamp32(left + bw), Clamp32(top + bh)};
+    const BoxSize fitted =
+        FitToPicture(int64_t(right) - left, int64_t(bottom) - top, pictureWidth, pictureHeight);
+    return {left, top, Clamp32(left + fitted.width), Clamp32(top + fitted.height)};
 }
 
 void DrawRotatedPicture(const PixelTarget& target, const DibImage& picture, const PictureBox& box,

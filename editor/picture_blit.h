@@ -19,7 +19,8 @@ struct PictureBox {
 };
 
 // The part of the box (left, top) .. (right, bottom) that keeps the picture's aspect
-// ratio: the box shrinks along one axis and stays anchored at its top left corner.
+// ratio, by the movie's rule: the box shrinks along one axis and stays anchored at its top
+// left corner.
 PictureBox FitPictureBox(int32_t left, int32_t top, int32_t right, int32_t bottom,
                          int32_t pictureWidth, int32_t pictureHeight);
 

@@ -1,7 +1,8 @@
 #include "editor/preview_painter.h"
 
 #include "editor/picture_blit.h"
-#include "movie/outline_geometry.h"
+#include "geometry/box_fit.h"
+#include "geometry/outline_geometry.h"
 #include "widgets/swatch_color_combo_box.h"
 #include "widgets/system_colors.h"
 
@@ -21,11 +22,6 @@ namespace {
 constexpr int kMaxPreviewFontPixels = 4096;
 // The height the platform uses for a font height of 0.
 constexpr int kZeroHeightFontPixels = 16;
-
-int Clamp32(int64_t value) {
-    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
-}
 
 // A positive font height is the cell height (ascent + descent), a negative one the em
 // height; Qt sizes fonts by their em.
@@ -69,10 +65,10 @@ void PaintText(QPainter& painter, const AnimObject& object, const ObjectState& s
     painter.restore();
 }
 
-void FillOutlinePolygon(QPainter& painter, Project& project, const QColor& color) {
+void FillOutlinePolygon(QPainter& painter, const Outline& outline, const QColor& color) {
     QPolygon polygon;
-    polygon.reserve(project.OutlinePoints.Count());
-    for (const OutlinePoint& point : project.OutlinePoints)
+    polygon.reserve(static_cast<qsizetype>(outline.size()));
+    for (const OutlinePoint& point : outline)
         polygon << QPoint(point.x, point.y);
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
@@ -81,15 +77,14 @@ void FillOutlinePolygon(QPainter& painter, Project& project, const QColor& color
 
 // The outline holds an anchor, then (control, anchor) pairs of quadratic segments; each
 // becomes the cubic segment that draws the same curve.
-void FillOutlineCurves(QPainter& painter, Project& project, const QColor& color) {
-    if (project.OutlinePoints.Count() == 0)
+void FillOutlineCurves(QPainter& painter, const Outline& points, const QColor& color) {
+    if (points.empty())
         return;
-    const OutlinePoint* points = project.OutlinePoints.begin();
     QPainterPath path;
     int64_t px = points[0].x;
     int64_t py = points[0].y;
     path.moveTo(px, py);
-    for (int32_t i = 1; i + 1 < project.OutlinePoints.Count(); i += 2) {
+    for (size_t i = 1; i + 1 < points.size(); i += 2) {
         const OutlinePoint& control = points[i];
         const OutlinePoint& anchor = points[i + 1];
         const int64_t c1x = px + 2 * (control.x - px) / 3;
@@ -106,8 +101,8 @@ void FillOutlineCurves(QPainter& painter, Project& project, const QColor& color)
     painter.drawPath(path);
 }
 
-void PaintVector(QPainter& painter, Project& project, const AnimObject& object,
-                 const ObjectState& state, const QPalette& palette) {
+void PaintVector(QPainter& painter, const AnimObject& object, const ObjectState& state,
+                 const QPalette& palette) {
     const QColor color = PreviewColor(state.Color, palette);
     const RotationTermsResult terms = RotationTerms(state.Rotation);
     const int64_t w = int64_t(state.Right) - state.Left;
@@ -115,17 +110,16 @@ void PaintVector(QPainter& painter, Project& project, const AnimObject& object,
     if (object.Shape == ShapeRectangle) {
         const int32_t hw = Clamp32(w / 2);
         const int32_t hh = Clamp32(h / 2);
-        AddRectangleOutline(project, hw, hh);
-        RotateOutline(project, terms.C, terms.S);
-        OffsetOutline(project, Clamp32(state.Left + int64_t(hw)), Clamp32(state.Top + int64_t(hh)));
-        FillOutlinePolygon(painter, project, color);
+        Outline outline = RectangleOutline(hw, hh);
+        RotateOutline(outline, terms.C, terms.S);
+        OffsetOutline(outline, Clamp32(state.Left + int64_t(hw)), Clamp32(state.Top + int64_t(hh)));
+        FillOutlinePolygon(painter, outline, color);
     } else if (object.Shape == ShapeEllipse) {
-        AddEllipseOutline(project, EllipseParameters(Clamp32(w), Clamp32(h), 1));
-        RotateOutline(project, terms.C, terms.S);
-        OffsetOutline(project, Clamp32(state.Left + w / 2), Clamp32(state.Top + h / 2));
-        FillOutlineCurves(painter, project, color);
+        Outline outline = EllipseOutline(EllipseParameters(Clamp32(w), Clamp32(h), 1));
+        RotateOutline(outline, terms.C, terms.S);
+        OffsetOutline(outline, Clamp32(state.Left + w / 2), Clamp32(state.Top + h / 2));
+        FillOutlineCurves(painter, outline, color);
     }
-    project.OutlinePoints.Clear();
 }
 
 void PaintPicture(const PixelTarget& target, const AnimObject& object, const ObjectState& state) {
@@ -168,7 +162,7 @@ QString DecodeProjectText(const char* text) {
     return utf8.hasError() ? DecodeWindows1252(text) : decoded;
 }
 
-void PaintPreview(QImage& image, Project& project, const PreviewView& view) {
+void PaintPreview(QImage& image, const Project& project, const PreviewView& view) {
     image.fill(Qt::white);
     if (image.isNull())
         return;
@@ -192,7 +186,7 @@ void PaintPreview(QImage& image, Project& project, const PreviewView& view) {
                 PaintText(painter, object, *state, view.palette);
                 break;
             case KindVector:
-                PaintVector(painter, project, object, *state, view.palette);
+                PaintVector(painter, object, *state, view.palette);
                 break;
             case KindPicture:
                 PaintPicture(pixels, object, *state);
@@ -206,7 +200,7 @@ void PaintPreview(QImage& image, Project& project, const PreviewView& view) {
     }
 }
 
-QImage RenderPreview(Project& project, const PreviewView& view) {
+QImage RenderPreview(const Project& project, const PreviewView& view) {
     QImage image(std::max(1, project.MovieWidth), std::max(1, project.MovieHeight),
                  QImage::Format_RGB32);
     PaintPreview(image, project, view);

@@ -26,8 +26,7 @@ QColor PreviewColor(int32_t colorValue, const QPalette& palette);
 QString DecodeProjectText(const char* text);
 
 // Paints the whole preview into `image`, which has the movie's size and a 32-bit format.
-// Uses the Project's outline list as scratch space and leaves it empty.
-void PaintPreview(QImage& image, Project& project, const PreviewView& view);
+void PaintPreview(QImage& image, const Project& project, const PreviewView& view);
 
 // A new movie-sized image with the preview painted into it.
-QImage RenderPreview(Project& project, const PreviewView& view);
+QImage RenderPreview(const Project& project, const PreviewView& view);

@@ -1,5 +1,6 @@
 #include "editor/selection_drag.h"
 
+#include "geometry/box_fit.h"
 #include "model/project_objects.h"
 
 #include <algorithm>
@@ -15,13 +16,6 @@ const ObjectState& SelectedState(const Project& project, int32_t row) {
 
 bool NearHandle(int64_t x, int64_t y, int64_t cx, int64_t cy) {
     return std::llabs(x - cx) <= kHandleReach && std::llabs(y - cy) <= kHandleReach;
-}
-
-// Boxes from a file may hold any values; the arithmetic runs in 64 bits and what is
-// stored is kept within the state's 32-bit fields.
-int32_t Clamp32(int64_t value) {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
 }
 
 struct Target {

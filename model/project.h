@@ -1,5 +1,5 @@
-// The document of a run: the object list, the pointer track, the outline scratch list
-// and the movie settings. Plain C++; windows and the command-line program drive it.
+// The document of a run: the object list, the pointer track and the movie settings. Plain
+// C++; windows and the command-line program drive it.
 #pragma once
 
 #include "imaging/dib_image.h"
@@ -53,11 +53,6 @@ struct PointerSample {
 };
 static_assert(sizeof(PointerSample) == 12);
 
-struct OutlinePoint {
-    int32_t x;
-    int32_t y;
-};
-
 // Screen rectangle, both ends inclusive.
 struct CaptureArea {
     int32_t Left;
@@ -87,11 +82,9 @@ struct Project {
 
     AnimObject* CurrentObject = nullptr;
     PointerSample* CurrentSample = nullptr;
-    OutlinePoint* CurrentPoint = nullptr;
 
     TDynaArray<AnimObject> Objects{&CurrentObject};
     TDynaArray<PointerSample> PointerTrack{&CurrentSample};
-    TDynaArray<OutlinePoint> OutlinePoints{&CurrentPoint};
 
     int32_t MovieWidth = kDefaultMovieWidth;
     int32_t MovieHeight = kDefaultMovieHeight;

@@ -208,7 +208,7 @@ std::string ReadProject(ByteSource& in, Project& loaded, LoadedSettings& setting
     return {};
 }
 
-ProjectFileResult LoadFrom(Project& project, ByteSource& in, const std::string& fileName) {
+Result LoadFrom(Project& project, ByteSource& in, const std::string& fileName) {
     Project loaded;
     LoadedSettings settings;
     std::string failure;
@@ -219,7 +219,7 @@ ProjectFileResult LoadFrom(Project& project, ByteSource& in, const std::string& 
     }
     if (!failure.empty()) {
         ClearObjects(loaded);
-        return ProjectFileResult::Failure(failure);
+        return Result::Failure(failure);
     }
 
     ClearObjects(project);
@@ -233,22 +233,21 @@ ProjectFileResult LoadFrom(Project& project, ByteSource& in, const std::string& 
     project.Compression = static_cast<int32_t>(
         std::clamp<uint32_t>(settings.compression, kMinCompression, kMaxCompression));
     SetCurrentFileName(project, fileName);
-    return ProjectFileResult::Success();
+    return Result{};
 }
 
 } // namespace
 
-ProjectFileResult SaveProject(Project& project, const std::string& path) {
+Result SaveProject(Project& project, const std::string& path) {
     for (const AnimObject& object : project.Objects) {
         if (object.Kind == KindPicture && !PictureCanBeSaved(object.Image))
-            return ProjectFileResult::Failure(
-                std::string(kCannotCreateFileMessage) +
-                " (A picture of the project is not a 24-bit picture.)");
+            return Result::Failure(std::string(kCannotCreateFileMessage) +
+                                   " (A picture of the project is not a 24-bit picture.)");
     }
 
     std::unique_ptr<FileWriter> out = FileWriter::CreateReplacing(path);
     if (!out)
-        return ProjectFileResult::Failure(kCannotCreateFileMessage);
+        return Result::Failure(kCannotCreateFileMessage);
 
     out->Write(kProjectFileMagic, kProjectFileMagicSize);
     out->WriteI32(project.MovieWidth);
@@ -268,20 +267,20 @@ ProjectFileResult SaveProject(Project& project, const std::string& path) {
 
     int error = out->Commit();
     if (error != 0)
-        return ProjectFileResult::Failure(WriteFailureMessage(error));
+        return Result::Failure(WriteFailureMessage(error));
     SetCurrentFileName(project, path);
-    return ProjectFileResult::Success();
+    return Result{};
 }
 
-ProjectFileResult LoadProject(Project& project, const std::string& path) {
+Result LoadProject(Project& project, const std::string& path) {
     std::unique_ptr<FileSource> in = FileSource::Open(path);
     if (!in)
-        return ProjectFileResult::Failure(kCannotOpenFileMessage);
+        return Result::Failure(kCannotOpenFileMessage);
     return LoadFrom(project, *in, path);
 }
 
-ProjectFileResult LoadProjectFromMemory(Project& project, const uint8_t* data, size_t size,
-                                        const std::string& fileName) {
+Result LoadProjectFromMemory(Project& project, const uint8_t* data, size_t size,
+                             const std::string& fileName) {
     MemorySource in(data, size);
     return LoadFrom(project, in, fileName);
 }

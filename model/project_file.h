@@ -6,6 +6,7 @@
 #pragma once
 
 #include "model/project.h"
+#include "model/result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +16,6 @@ inline constexpr char kProjectFileMagic[] = "Vantrel Reelcraft-Pro 1.0";   // st
 inline constexpr size_t kProjectFileMagicSize = sizeof(kProjectFileMagic); // 26
 inline constexpr uint32_t kReservedColorWord = 0x00FFFFFF;
 
-inline constexpr const char* kCannotCreateFileMessage = "Can not create the file!";
 inline constexpr const char* kCannotOpenFileMessage = "Can not open the file!";
 inline constexpr const char* kNotValidFileMessage = "This is not a valid Clipmoor file.";
 inline constexpr const char* kDamagedFileMessage =
@@ -23,27 +23,18 @@ inline constexpr const char* kDamagedFileMessage =
 inline constexpr const char* kPicturesTooLargeMessage =
     "There is not enough memory for the pictures of this file. It was not loaded.";
 
-struct ProjectFileResult {
-    bool ok = true;
-    std::string message; // empty on success
-
-    static ProjectFileResult Success() { return {}; }
-    static ProjectFileResult Failure(std::string text) { return {false, std::move(text)}; }
-    explicit operator bool() const { return ok; }
-};
-
 // Writes the project to `path` through a temporary file in the same folder that replaces
 // the old file only once it is completely on disk. On success the current file name
 // becomes `path`; on failure nothing changes and the old file stays as it was.
-ProjectFileResult SaveProject(Project& project, const std::string& path);
+Result SaveProject(Project& project, const std::string& path);
 
 // Replaces the objects, the movie size, frames per second, compression and (when the file
 // has one) the pointer track with the file's content, and makes `path` the current file
 // name. The file is read completely before anything changes: a file that cannot be read,
 // is not a project or is damaged leaves the project exactly as it was. Capture area, font
 // size and program folder are never touched. Pictures need the image library loaded.
-ProjectFileResult LoadProject(Project& project, const std::string& path);
+Result LoadProject(Project& project, const std::string& path);
 
 // The same from bytes in memory; `fileName` becomes the current file name.
-ProjectFileResult LoadProjectFromMemory(Project& project, const uint8_t* data, size_t size,
-                                        const std::string& fileName);
+Result LoadProjectFromMemory(Project& project, const uint8_t* data, size_t size,
+                             const std::string& fileName);

@@ -1,10 +1,11 @@
 #include "movie/movie_builder.h"
 
+#include "geometry/box_fit.h"
+#include "geometry/outline_geometry.h"
 #include "imaging/pictavo.h"
 #include "model/byte_stream.h"
 #include "movie/glyph_shape.h"
 #include "movie/image_scaling.h"
-#include "movie/outline_geometry.h"
 #include "movie/temp_file.h"
 #include "swf/swf.h"
 
@@ -131,6 +132,13 @@ struct DibHolder {
     }
 };
 
+// Fits (boxWidth, boxHeight) to the picture's aspect ratio, by the rule the preview shares.
+void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int32_t& boxHeight) {
+    const BoxSize fitted = FitToPicture(boxWidth, boxHeight, pictureWidth, pictureHeight);
+    boxWidth = static_cast<int32_t>(fitted.width);
+    boxHeight = static_cast<int32_t>(fitted.height);
+}
+
 // Twice the signed area of a closed polygon; positive when it runs clockwise on screen
 // (y pointing down).
 int64_t TwiceSignedArea(const std::vector<OutlinePoint>& points) {
@@ -164,11 +172,11 @@ public:
             ResetCharacterIds();
     }
 
-    MovieBuildResult Run(const std::string& fileName) {
+    Result Run(const std::string& fileName) {
         if (!(framesPerSecond_ >= kMinFramesPerSecond && framesPerSecond_ <= kMaxFramesPerSecond))
-            return Failure(kMovieBadFrameRateMessage);
+            return Result::Failure(kMovieBadFrameRateMessage);
         if (std::string problem = ProjectLimitProblem(project_); !problem.empty())
-            return Failure(problem);
+            return Result::Failure(problem);
         ResetCharacterIds();
         objects_.assign(static_cast<size_t>(project_.Objects.Count()), ObjectBuild{});
 
@@ -181,8 +189,8 @@ public:
         }
         const double lastFrame = std::trunc(framesPerSecond_ * maxTime * 0.001);
         if (lastFrame + 1 > kMaxFrames || lastFrame + 2 > kMaxDepth)
-            return Failure(lastFrame + 1 > kMaxFrames ? kMovieTooManyFramesMessage
-                                                      : kMovieTooManyDepthsMessage);
+            return Result::Failure(lastFrame + 1 > kMaxFrames ? kMovieTooManyFramesMessage
+                                                              : kMovieTooManyDepthsMessage);
         lastFrame_ = static_cast<int32_t>(lastFrame);
 
         movie_.Add(new FCTSetBackgroundColor(new FColor(255, 255, 255)));
@@ -190,21 +198,21 @@ public:
 
         for (int32_t k = 0; k <= lastFrame_; ++k) {
             if (!BuildFrame(k))
-                return Failure(failure_);
+                return Result::Failure(failure_);
             if (CharacterIdsExhausted())
-                return Failure(kMovieTooManyCharactersMessage);
+                return Result::Failure(kMovieTooManyCharactersMessage);
             if (progress_)
                 progress_(k + 1, lastFrame_ + 1);
         }
 
         if (movie_.ExceedsFormatLimits())
-            return Failure(CharacterIdsExhausted() ? kMovieTooManyCharactersMessage
-                                                   : kMovieExceedsFormatMessage);
+            return Result::Failure(CharacterIdsExhausted() ? kMovieTooManyCharactersMessage
+                                                           : kMovieExceedsFormatMessage);
         const int32_t fps = static_cast<int32_t>(std::trunc(framesPerSecond_));
         // Written beside the target and renamed over it: a failed export keeps the old movie.
         std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName);
         if (!file)
-            return Failure(kMovieCannotCreateFileMessage);
+            return Result::Failure(kCannotCreateFileMessage);
         const FMovieWrite written = movie_.WriteMovie(
             [&file](const uint8_t* data, size_t size) {
                 file->Write(data, size);
@@ -213,15 +221,13 @@ public:
             width_ * kTwipsPerPixel, height_ * kTwipsPerPixel, static_cast<uint32_t>(fps));
         written_ = true; // the library restarted its character ids
         if (written == FMovieWrite::Refused)
-            return Failure(kMovieExceedsFormatMessage);
+            return Result::Failure(kMovieExceedsFormatMessage);
         if (written != FMovieWrite::Written || file->Commit() != 0)
-            return Failure(kMovieCannotCreateFileMessage);
+            return Result::Failure(kCannotCreateFileMessage);
         return {};
     }
 
 private:
-    static MovieBuildResult Failure(const std::string& message) { return {false, message}; }
-
     bool IsStartingNow(int64_t time) const {
         return previousFrameTime_ < time && time <= frameTime_;
     }
@@ -457,25 +463,21 @@ private:
 
     // ---- Vector -------------------------------------------------------------------------
 
-    // The pen path of one state's outline, through the Project's scratch list.
-    std::vector<OutlinePoint> StateOutline(const AnimObject& object, const ObjectState& state,
-                                           int64_t& orientation) {
-        Project& p = project_;
+    // The pen path of one state's outline; orientation tells which way it runs round.
+    static Outline StateOutline(const AnimObject& object, const ObjectState& state,
+                                int64_t& orientation) {
         const int32_t hw = ((state.Right - state.Left) / 2) * kTwipsPerPixel;
         const int32_t hh = ((state.Bottom - state.Top) / 2) * kTwipsPerPixel;
-        if (object.Shape == ShapeRectangle)
-            AddRectangleOutline(p, hw, hh);
-        else
-            AddEllipseOutline(p, EllipseParameters(state.Right - state.Left,
+        Outline outline =
+            object.Shape == ShapeRectangle
+                ? RectangleOutline(hw, hh)
+                : EllipseOutline(EllipseParameters(state.Right - state.Left,
                                                    state.Bottom - state.Top, kTwipsPerPixel));
         RotationTermsResult terms = RotationTerms(state.Rotation);
-        RotateOutline(p, terms.C, terms.S);
-        std::vector<OutlinePoint> centred(p.OutlinePoints.begin(), p.OutlinePoints.end());
-        orientation = TwiceSignedArea(centred);
-        PlaceOutline(p, state.Left * kTwipsPerPixel + hw, state.Top * kTwipsPerPixel + hh);
-        std::vector<OutlinePoint> path(p.OutlinePoints.begin(), p.OutlinePoints.end());
-        p.OutlinePoints.Clear();
-        return path;
+        RotateOutline(outline, terms.C, terms.S);
+        orientation = TwiceSignedArea(outline);
+        PlaceOutline(outline, state.Left * kTwipsPerPixel + hw, state.Top * kTwipsPerPixel + hh);
+        return outline;
     }
 
     bool DefineVector(int32_t index) {
@@ -755,15 +757,8 @@ private:
 
 } // namespace
 
-void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int32_t& boxHeight) {
-    if (int64_t{pictureHeight} * boxWidth / pictureWidth > boxHeight)
-        boxWidth = static_cast<int32_t>(int64_t{pictureWidth} * boxHeight / pictureHeight);
-    else
-        boxHeight = static_cast<int32_t>(int64_t{pictureHeight} * boxWidth / pictureWidth);
-}
-
-MovieBuildResult BuildMovie(Project& project, const std::string& fileName,
-                            const MovieSettings& settings, const MovieProgress& progress) {
+Result BuildMovie(Project& project, const std::string& fileName, const MovieSettings& settings,
+                  const MovieProgress& progress) {
     MovieBuilder builder(project, settings, progress);
     return builder.Run(fileName);
 }

@@ -4,12 +4,12 @@
 #pragma once
 
 #include "model/project.h"
+#include "model/result.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-inline constexpr const char* kMovieCannotCreateFileMessage = "Can not create the file!";
 inline constexpr const char* kMovieTooManyFramesMessage =
     "The movie is too long: it would need more than 65535 frames.";
 inline constexpr const char* kMovieTooManyDepthsMessage =
@@ -20,12 +20,6 @@ inline constexpr const char* kMovieExceedsFormatMessage =
     "The movie holds more than the Flash file format can express.";
 inline constexpr const char* kMovieBadFrameRateMessage =
     "The frame rate must be between 1 and 120 frames per second.";
-
-struct MovieBuildResult {
-    bool ok = true;
-    std::string message; // empty on success
-    explicit operator bool() const { return ok; }
-};
 
 // Called after every finished frame with the frames done and the movie's frame count.
 using MovieProgress = std::function<void(int32_t framesDone, int32_t frameCount)>;
@@ -38,9 +32,5 @@ struct MovieSettings {
 // Builds the movie and writes it to fileName. Pictures are encoded with the image library's
 // SaveDib at settings.jpegQuality, so the library must be loaded. Exchanges Start.Time and
 // End.Time where End.Time < Start.Time; nothing else of the Project changes.
-MovieBuildResult BuildMovie(Project& project, const std::string& fileName,
-                            const MovieSettings& settings, const MovieProgress& progress = {});
-
-// The largest box of the picture's aspect ratio inside (boxWidth, boxHeight), keeping one
-// side. pictureWidth and pictureHeight must not be 0.
-void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int32_t& boxHeight);
+Result BuildMovie(Project& project, const std::string& fileName, const MovieSettings& settings,
+                  const MovieProgress& progress = {});

@@ -133,8 +133,7 @@ int main(int argc, char** argv) {
 
         auto buildStart = std::chrono::steady_clock::now();
         cpuStart = ProcessorSeconds();
-        MovieBuildResult result =
-            BuildMovie(project, movie, {double(project.FramesPerSecond), quality});
+        Result result = BuildMovie(project, movie, {double(project.FramesPerSecond), quality});
         build = std::min(build, Seconds(std::chrono::steady_clock::now() - buildStart));
         buildCpu = std::min(buildCpu, ProcessorSeconds() - cpuStart);
         if (!result) {

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr const char* kCaptureFailedMessage = "The screen could not be captured.";
+
 // Xlib's default error handler ends the process; while a request of ours may fail
 // (shared memory refused by a remote server, a rectangle the server rejects) errors
 // are caught and reported instead.
@@ -440,7 +442,7 @@ PixelPlane ScreenCapture::Capture() {
             ok = s.CaptureDrawn() && !trap.ReplyFailed();
         }
         if (!ok)
-            throw CaptureError("The screen could not be captured.");
+            throw CaptureError(kCaptureFailedMessage);
         return s.PlaneOf(s.buffers[s.latest]);
     }
     Buffer& buffer = s.buffers[s.next];
@@ -468,7 +470,7 @@ PixelPlane ScreenCapture::Capture() {
         ok = !trap.ReplyFailed() && ok;
     }
     if (!ok)
-        throw CaptureError("The screen could not be captured.");
+        throw CaptureError(kCaptureFailedMessage);
     s.next ^= 1;
     return PixelPlane{reinterpret_cast<const uint8_t*>(image->data), image->bytes_per_line,
                       image->width, image->height, 4};

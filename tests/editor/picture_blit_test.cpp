@@ -1,6 +1,6 @@
 #include "editor/picture_blit.h"
 
-#include "movie/outline_geometry.h"
+#include "geometry/outline_geometry.h"
 
 #include <gtest/gtest.h>
 

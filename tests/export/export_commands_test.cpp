@@ -153,7 +153,7 @@ TEST_F(ExportCommandsTest, AMovieThatCannotBeWrittenIsReportedAndNothingIsOpened
     ui_.fileAnswers = {root_.filePath("no/such/folder/tour.swf")};
     commands_->CreateFlashBtnClick();
     ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text, kMovieCannotCreateFileMessage);
+    EXPECT_EQ(ui_.messages[0].text, kCannotCreateFileMessage);
     EXPECT_EQ(ui_.messages[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(ui_.opened.empty());
     EXPECT_FALSE(QFileInfo::exists(root_.filePath("no/such/folder/tour.htm")));

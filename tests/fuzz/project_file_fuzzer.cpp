@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Project project;
     AddTextObject(project);
     project.PointerTrack.Add()->X = 7;
-    ProjectFileResult result = LoadProjectFromMemory(project, data, size, "fuzz.fmo");
+    Result result = LoadProjectFromMemory(project, data, size, "fuzz.fmo");
     if (!result) {
         Check(project.Objects.Count() == 1 && project.PointerTrack.Count() == 1 &&
                   project.CurrentFileName.empty(),

@@ -61,7 +61,7 @@ protected:
         EXPECT_EQ(project.CurrentFileName, "/somewhere/open.fmo");
     }
 
-    ProjectFileResult LoadBytes(const FmoBytes& bytes) {
+    Result LoadBytes(const FmoBytes& bytes) {
         std::string path = folder.Path("hand.fmo");
         WriteFileBytes(path, bytes.data);
         return LoadProject(project, path);
@@ -138,7 +138,7 @@ TEST_F(ProjectFileTest, EveryKindOfObjectSurvivesSaveAndLoad) {
     ASSERT_TRUE(SaveProject(project, path));
 
     Project loaded;
-    ProjectFileResult result = LoadProject(loaded, path);
+    Result result = LoadProject(loaded, path);
     ASSERT_TRUE(result) << result.message;
     ASSERT_EQ(loaded.Objects.Count(), project.Objects.Count());
     for (int i = 0; i < project.Objects.Count(); ++i) {
@@ -191,7 +191,7 @@ TEST_F(ProjectFileTest, HandWrittenFileWithButtonAndOutOfRangeSettings) {
         .I32(-4)
         .I32(9)
         .I32(33);
-    ProjectFileResult result = LoadBytes(bytes);
+    Result result = LoadBytes(bytes);
     ASSERT_TRUE(result) << result.message;
     EXPECT_EQ(project.FramesPerSecond, 120);
     EXPECT_EQ(project.Compression, 100);
@@ -248,18 +248,16 @@ TEST_F(ProjectFileTest, TrailingCompressionAndPointerTrackAreOptional) {
     EXPECT_EQ(project.PointerTrack.Count(), 0);
 }
 
-TEST_F(ProjectFileTest, LoadingLeavesCaptureAreaFontSizeAndScratchAlone) {
+TEST_F(ProjectFileTest, LoadingLeavesCaptureAreaFontSizeAndProgramFolderAlone) {
     project.Area = {10, 20, 30, 40};
     project.CurrentFontSize = 31;
     project.ProgramFolder = "/opt/clipmoor/";
-    project.OutlinePoints.Add()->x = 3;
     FmoBytes bytes;
     bytes.Header(100, 80, 5, 0).U32(25).U32(0);
     ASSERT_TRUE(LoadBytes(bytes));
     EXPECT_EQ(project.Area.Right, 30);
     EXPECT_EQ(project.CurrentFontSize, 31);
     EXPECT_EQ(project.ProgramFolder, "/opt/clipmoor/");
-    EXPECT_EQ(project.OutlinePoints.Count(), 1);
 }
 
 TEST_F(ProjectFileTest, FilesThatAreNotProjectsAreRefused) {
@@ -290,7 +288,7 @@ TEST_F(ProjectFileTest, EveryTruncationIsRejectedOrLoadsItsOptionalTail) {
     for (size_t length = 26; length < full.size(); ++length) {
         FmoBytes cut;
         cut.data.assign(full.data.begin(), full.data.begin() + static_cast<ptrdiff_t>(length));
-        ProjectFileResult result = LoadBytes(cut);
+        Result result = LoadBytes(cut);
         bool tailOnly = length >= objectsEnd && length < objectsEnd + 8;
         if (tailOnly) {
             ASSERT_TRUE(result) << length << ": " << result.message;
@@ -370,7 +368,7 @@ TEST_F(ProjectFileTest, DamagedCountsLengthsAndSizesLeaveTheOpenProjectUntouched
     damaged.emplace_back("header cut short", bytes);
 
     for (const auto& [name, file] : damaged) {
-        ProjectFileResult result = LoadBytes(file);
+        Result result = LoadBytes(file);
         EXPECT_FALSE(result) << name;
         EXPECT_EQ(result.message, kDamagedFileMessage) << name;
         ExpectOpenProjectUnchanged();
@@ -461,7 +459,7 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndTitle) {
     struct rlimit small = saved;
     small.rlim_cur = 64 * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    ProjectFileResult result = SaveProject(project, path);
+    Result result = SaveProject(project, path);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_FALSE(result);

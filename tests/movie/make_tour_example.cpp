@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     }
     Project project;
     MakeTourProject(project);
-    ProjectFileResult saved = SaveProject(project, argv[1]);
+    Result saved = SaveProject(project, argv[1]);
     ClearObjects(project);
     if (!saved) {
         std::cerr << saved.message << "\n";

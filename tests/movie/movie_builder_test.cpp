@@ -248,7 +248,7 @@ TEST_F(MovieBuilderTest, LongTextsAndHugePicturesStayReadable) {
 
 TEST_F(MovieBuilderTest, UnwritableMovieIsReportedAndLeavesNoTemporaryFiles) {
     AddPicture(16, 16, BoxState(0, 0, 16, 16, 0), BoxState(0, 0, 16, 16, 0));
-    MovieBuildResult result = BuildMovie(project_, MoviePath("missing/movie.swf"), {5, 75});
+    Result result = BuildMovie(project_, MoviePath("missing/movie.swf"), {5, 75});
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.message, "Can not create the file!");
     EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp"));
@@ -259,11 +259,11 @@ TEST_F(MovieBuilderTest, UnwritableMovieIsReportedAndLeavesNoTemporaryFiles) {
 
 TEST_F(MovieBuilderTest, MoviesTooLongForTheFormatAreRefused) {
     AddVector(ShapeRectangle, BoxState(0, 0, 1, 1, 0), BoxState(0, 0, 1, 1, 600000));
-    MovieBuildResult frames = BuildMovie(project_, MoviePath(), {120, 75});
+    Result frames = BuildMovie(project_, MoviePath(), {120, 75});
     EXPECT_EQ(frames.message, kMovieTooManyFramesMessage);
 
     project_.Objects[0].End.Time = 546117; // 65535 frames fit; their pointers need one depth more
-    MovieBuildResult depths = BuildMovie(project_, MoviePath(), {120, 75});
+    Result depths = BuildMovie(project_, MoviePath(), {120, 75});
     EXPECT_EQ(depths.message, kMovieTooManyDepthsMessage);
     EXPECT_FALSE(std::filesystem::exists(MoviePath()));
 
@@ -272,8 +272,8 @@ TEST_F(MovieBuilderTest, MoviesTooLongForTheFormatAreRefused) {
     AddText("a", 0, 300000);
     AddText("b", 0, 300000);
     int32_t lastProgress = 0;
-    MovieBuildResult ids = BuildMovie(project_, MoviePath(), {120, 75},
-                                      [&](int32_t done, int32_t) { lastProgress = done; });
+    Result ids = BuildMovie(project_, MoviePath(), {120, 75},
+                            [&](int32_t done, int32_t) { lastProgress = done; });
     EXPECT_EQ(ids.message, kMovieTooManyCharactersMessage);
     EXPECT_LT(lastProgress, 36001);
     EXPECT_FALSE(std::filesystem::exists(MoviePath()));

@@ -83,7 +83,7 @@ protected:
 
     // Builds, checks that it worked and that the independent parser reads the movie.
     SwfFile BuildAndRead(double fps, const std::string& name = "movie.swf", int32_t quality = 75) {
-        MovieBuildResult result = BuildMovie(project_, MoviePath(name), {fps, quality});
+        Result result = BuildMovie(project_, MoviePath(name), {fps, quality});
         EXPECT_TRUE(result.ok) << result.message;
         EXPECT_TRUE(IndependentParserAccepts(MoviePath(name)));
         EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp")) << "temporary files left";

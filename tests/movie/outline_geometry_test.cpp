@@ -1,4 +1,4 @@
-#include "movie/outline_geometry.h"
+#include "geometry/outline_geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 
 namespace {
 
-std::vector<std::pair<int32_t, int32_t>> Points(const Project& project) {
+std::vector<std::pair<int32_t, int32_t>> Points(const Outline& outline) {
     std::vector<std::pair<int32_t, int32_t>> points;
-    for (const OutlinePoint& p : project.OutlinePoints)
+    for (const OutlinePoint& p : outline)
         points.emplace_back(p.x, p.y);
     return points;
 }
@@ -29,12 +29,11 @@ TEST(RotationTerms, UsesWholeDegreesNegatedForTheScreen) {
 }
 
 TEST(Outline, RectangleBecomesAPenPathFromItsPlacedCorner) {
-    Project project;
-    AddRectangleOutline(project, 400, 200);
-    EXPECT_EQ(Points(project),
+    Outline outline = RectangleOutline(400, 200);
+    EXPECT_EQ(Points(outline),
               (PointList{{-400, -200}, {400, -200}, {400, 200}, {-400, 200}, {-400, -200}}));
-    PlaceOutline(project, 600, 400);
-    EXPECT_EQ(Points(project), (PointList{{200, 200}, {800, 0}, {0, 400}, {-800, 0}, {0, -400}}));
+    PlaceOutline(outline, 600, 400);
+    EXPECT_EQ(Points(outline), (PointList{{200, 200}, {800, 0}, {0, 400}, {-800, 0}, {0, -400}}));
 }
 
 TEST(Outline, EllipseParametersAndClosedOutline) {
@@ -46,9 +45,7 @@ TEST(Outline, EllipseParametersAndClosedOutline) {
     EXPECT_EQ(e.cx, 707);
     EXPECT_EQ(e.cy, 424);
 
-    Project project;
-    AddEllipseOutline(project, e);
-    auto points = Points(project);
+    auto points = Points(EllipseOutline(e));
     ASSERT_EQ(points.size(), 17u);
     EXPECT_EQ(points.front(), points.back());
     EXPECT_EQ(points[1], std::make_pair(707 - 292, 424 + 175));
@@ -65,27 +62,22 @@ TEST(Outline, EllipseOfNegativeBoxKeepsPositiveRadii) {
 }
 
 TEST(Outline, RotateUsesSixtyFourBitProductsAndTruncates) {
-    Project project;
-    AddRectangleOutline(project, 100000, 50000);
+    Outline outline = RectangleOutline(100000, 50000);
     RotationTermsResult quarter = RotationTerms(900); // C 0, S -65536
-    RotateOutline(project, quarter.C, quarter.S);
+    RotateOutline(outline, quarter.C, quarter.S);
     // (x, y) -> (-y S, x S) / 65536 = (y, -x): a quarter turn counter-clockwise on screen.
-    EXPECT_EQ(Points(project)[0], std::make_pair(-50000, 100000));
-    EXPECT_EQ(Points(project)[1], std::make_pair(-50000, -100000));
+    EXPECT_EQ(Points(outline)[0], std::make_pair(-50000, 100000));
+    EXPECT_EQ(Points(outline)[1], std::make_pair(-50000, -100000));
 
-    Project odd;
-    OutlinePoint* p = odd.OutlinePoints.Add();
-    p->x = -3;
-    p->y = 0;
+    Outline odd{{-3, 0}};
     RotateOutline(odd, 32768, 0); // -1.5 truncates toward zero
     EXPECT_EQ(Points(odd)[0], std::make_pair(-1, 0));
 }
 
 TEST(Outline, OffsetMovesEveryPoint) {
-    Project project;
-    AddRectangleOutline(project, 2, 1);
-    OffsetOutline(project, 10, 20);
-    EXPECT_EQ(Points(project), (PointList{{8, 19}, {12, 19}, {12, 21}, {8, 21}, {8, 19}}));
+    Outline outline = RectangleOutline(2, 1);
+    OffsetOutline(outline, 10, 20);
+    EXPECT_EQ(Points(outline), (PointList{{8, 19}, {12, 19}, {12, 21}, {8, 21}, {8, 19}}));
 }
 
 } // namespace

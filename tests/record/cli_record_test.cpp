@@ -116,7 +116,7 @@ TEST_F(CliRecord, RecordsChangesAndPointerIntoAProjectThatLoadsBack) {
     EXPECT_NE(output.find("Skipped ticks: "), std::string::npos) << output;
     EXPECT_NE(output.find("Bytes held: "), std::string::npos) << output;
 
-    ProjectFileResult loaded = LoadProject(project, file.string());
+    Result loaded = LoadProject(project, file.string());
     ASSERT_TRUE(loaded) << loaded.message;
     EXPECT_EQ(project.MovieWidth, 200);
     EXPECT_EQ(project.MovieHeight, 100);
@@ -145,7 +145,7 @@ TEST_F(CliRecord, InterruptStopsAndSaves) {
     std::this_thread::sleep_for(1500ms);
     kill(run.pid, SIGINT);
     ASSERT_EQ(WaitFor(run, 10s), 0) << ReadFile(run.output);
-    ProjectFileResult loaded = LoadProject(project, file.string());
+    Result loaded = LoadProject(project, file.string());
     ASSERT_TRUE(loaded) << loaded.message;
     EXPECT_GE(project.Objects.Count(), 1);
     EXPECT_EQ(project.FramesPerSecond, 5);

@@ -1,4 +1,4 @@
-#include "movie/outline_geometry.h"
+#include "geometry/outline_geometry.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -8,12 +8,6 @@ namespace {
 
 // 1 + sqrt(2): the half side of a box divided by it is tan(22.5 degrees) times the side.
 const double kEllipseK = 2.0 * std::sin(std::numbers::pi / 4.0) + 1.0;
-
-void AppendPoint(Project& project, int32_t x, int32_t y) {
-    OutlinePoint* point = project.OutlinePoints.Add();
-    point->x = x;
-    point->y = y;
-}
 
 } // namespace
 
@@ -36,31 +30,23 @@ EllipseValues EllipseParameters(int32_t w, int32_t h, int32_t unitFactor) {
     return e;
 }
 
-void AddRectangleOutline(Project& project, int32_t hw, int32_t hh) {
-    AppendPoint(project, -hw, -hh);
-    AppendPoint(project, hw, -hh);
-    AppendPoint(project, hw, hh);
-    AppendPoint(project, -hw, hh);
-    AppendPoint(project, -hw, -hh);
+Outline RectangleOutline(int32_t hw, int32_t hh) {
+    return {{-hw, -hh}, {hw, -hh}, {hw, hh}, {-hw, hh}, {-hw, -hh}};
 }
 
-void AddEllipseOutline(Project& project, int32_t cx, int32_t cy, int32_t bx, int32_t by, int32_t ax,
-                       int32_t ay) {
+Outline EllipseOutline(const EllipseValues& e) {
+    const int32_t bx = e.bx, by = e.by, ax = e.ax, ay = e.ay;
     const int32_t steps[16][2] = {{-bx, by}, {-ax, 0},  {-ax, 0},  {-bx, -by}, {-bx, -by}, {0, -ay},
                                   {0, -ay},  {bx, -by}, {bx, -by}, {ax, 0},    {ax, 0},    {bx, by},
                                   {bx, by},  {0, ay},   {0, ay},   {-bx, by}};
-    int32_t x = cx;
-    int32_t y = cy;
-    AppendPoint(project, x, y);
-    for (const auto& step : steps) {
-        x += step[0];
-        y += step[1];
-        AppendPoint(project, x, y);
-    }
+    Outline outline{{e.cx, e.cy}};
+    for (const auto& step : steps)
+        outline.push_back({outline.back().x + step[0], outline.back().y + step[1]});
+    return outline;
 }
 
-void RotateOutline(Project& project, int32_t C, int32_t S) {
-    for (OutlinePoint& point : project.OutlinePoints) {
+void RotateOutline(Outline& outline, int32_t C, int32_t S) {
+    for (OutlinePoint& point : outline) {
         int64_t x = point.x;
         int64_t y = point.y;
         point.x = static_cast<int32_t>((x * C - y * S) / 65536);
@@ -68,18 +54,18 @@ void RotateOutline(Project& project, int32_t C, int32_t S) {
     }
 }
 
-void OffsetOutline(Project& project, int32_t dx, int32_t dy) {
-    for (OutlinePoint& point : project.OutlinePoints) {
+void OffsetOutline(Outline& outline, int32_t dx, int32_t dy) {
+    for (OutlinePoint& point : outline) {
         point.x += dx;
         point.y += dy;
     }
 }
 
-void PlaceOutline(Project& project, int32_t ox, int32_t oy) {
+void PlaceOutline(Outline& outline, int32_t ox, int32_t oy) {
     int32_t previousX = 0;
     int32_t previousY = 0;
     bool first = true;
-    for (OutlinePoint& point : project.OutlinePoints) {
+    for (OutlinePoint& point : outline) {
         int32_t x = point.x;
         int32_t y = point.y;
         if (first) {
