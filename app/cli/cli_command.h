@@ -1,7 +1,10 @@
 // Sub-commands of clipmoor-cli register themselves here, one file each.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,5 +22,10 @@ struct CliCommandRegistration {
     explicit CliCommandRegistration(CliCommand command);
 };
 
-// The folder of the running executable, ending in '/'.
-std::string ProgramFolder();
+// The program folder, where the libraries and hooks are.
+#include "record/hooks/executable_folder.h"
+
+// text as a whole number from low to high; nothing when it is not one.
+std::optional<int32_t> WholeNumber(const std::string& text,
+                                   int32_t low = std::numeric_limits<int32_t>::min(),
+                                   int32_t high = std::numeric_limits<int32_t>::max());

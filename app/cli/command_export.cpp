@@ -8,19 +8,10 @@
 #include "movie/movie_builder.h"
 #include "movie/publish.h"
 
-#include <charconv>
 #include <iostream>
 #include <optional>
 
 namespace {
-
-std::optional<int32_t> WholeNumber(const std::string& text) {
-    int32_t value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 int Usage(const std::string& problem) {
     std::cerr << "clipmoor-cli export: " << problem << "\n"
@@ -69,14 +60,14 @@ int RunExport(const std::vector<std::string>& args) {
     const std::string& projectPath = files[0];
     const std::string& moviePath = files[1];
 
-    if (!LoadPictavo(ProgramFolder())) {
+    if (!LoadPictavo(ExecutableFolder())) {
         std::cerr << kPictavoLoadError << "\n";
         return 1;
     }
     ProjectHolder holder;
     Project& project = holder.project;
-    project.ProgramFolder = ProgramFolder();
-    if (ProjectFileResult loaded = LoadProject(project, projectPath); !loaded) {
+    project.ProgramFolder = ExecutableFolder();
+    if (Result loaded = LoadProject(project, projectPath); !loaded) {
         std::cerr << loaded.message << "\n";
         return 1;
     }
@@ -85,7 +76,7 @@ int RunExport(const std::vector<std::string>& args) {
                                  JpegQuality(compression.value_or(project.Compression))};
 
     int32_t frames = 0;
-    MovieBuildResult built =
+    Result built =
         BuildMovie(project, moviePath, settings, [&](int32_t, int32_t total) { frames = total; });
     if (!built) {
         std::cerr << built.message << "\n";
@@ -100,7 +91,7 @@ int RunExport(const std::vector<std::string>& args) {
         auto lines =
             MovieHtmlLines(FileNamePart(moviePath), project.MovieWidth, project.MovieHeight);
         if (!SaveHtmlPage(page, lines)) {
-            std::cerr << "Can not create the file!\n";
+            std::cerr << kCannotCreateFileMessage << "\n";
             return 1;
         }
         std::cout << "Wrote " << page << "\n";

@@ -83,12 +83,12 @@ int RunInfo(const std::vector<std::string>& args) {
         std::cerr << "Usage: clipmoor-cli info PROJECT.fmo\n";
         return 2;
     }
-    if (!LoadPictavo(ProgramFolder())) {
+    if (!LoadPictavo(ExecutableFolder())) {
         std::cerr << kPictavoLoadError << "\n";
         return 1;
     }
     Project project;
-    ProjectFileResult result = LoadProject(project, args[0]);
+    Result result = LoadProject(project, args[0]);
     if (!result) {
         std::cerr << result.message << "\n";
         return 1;

@@ -37,19 +37,6 @@ struct RecordOptions {
     std::string projectPath;
 };
 
-bool ParseInteger(const std::string& text, int32_t low, int32_t high, int32_t& value) {
-    try {
-        size_t used = 0;
-        long long parsed = std::stoll(text, &used);
-        if (used != text.size() || parsed < low || parsed > high)
-            return false;
-        value = static_cast<int32_t>(parsed);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 bool ParseArea(const std::string& text, std::optional<CaptureArea>& area) {
     if (text == "full") {
         area.reset();
@@ -59,9 +46,13 @@ bool ParseArea(const std::string& text, std::optional<CaptureArea>& area) {
     size_t from = 0;
     for (int i = 0; i < 4; ++i) {
         size_t comma = i < 3 ? text.find(',', from) : text.size();
-        if (comma == std::string::npos ||
-            !ParseInteger(text.substr(from, comma - from), -1000000, 1000000, values[i]))
+        if (comma == std::string::npos)
             return false;
+        std::optional<int32_t> value =
+            WholeNumber(text.substr(from, comma - from), -1000000, 1000000);
+        if (!value)
+            return false;
+        values[i] = *value;
         from = comma + 1;
     }
     if (from != text.size() + 1)
@@ -85,9 +76,11 @@ std::string ParseOptions(const std::vector<std::string>& args, RecordOptions& op
                 return "--area takes L,T,R,B (screen pixels, both ends inclusive) or full";
             haveArea = true;
         } else if (arg == "--fps") {
-            if (!ParseInteger(args[++i], kMinFramesPerSecond, kMaxFramesPerSecond,
-                              options.framesPerSecond))
+            std::optional<int32_t> fps =
+                WholeNumber(args[++i], kMinFramesPerSecond, kMaxFramesPerSecond);
+            if (!fps)
                 return "--fps takes a whole number from 1 to 120";
+            options.framesPerSecond = *fps;
             haveFps = true;
         } else if (arg == "--seconds") {
             try {
@@ -100,8 +93,11 @@ std::string ParseOptions(const std::vector<std::string>& args, RecordOptions& op
             }
             haveSeconds = true;
         } else if (arg == "--compression") {
-            if (!ParseInteger(args[++i], kMinCompression, kMaxCompression, options.compression))
+            std::optional<int32_t> compression =
+                WholeNumber(args[++i], kMinCompression, kMaxCompression);
+            if (!compression)
                 return "--compression takes a whole number from 0 to 100";
+            options.compression = *compression;
         } else if (!arg.empty() && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (options.projectPath.empty()) {
@@ -123,7 +119,7 @@ struct PointerTrackHook {
     void Install(Recorder& recorder) {
         try {
             host = std::make_unique<XlibHookHost>();
-            hooks = std::make_unique<TrasWinGod>(*host, ProgramFolder());
+            hooks = std::make_unique<TrasWinGod>(*host, ExecutableFolder());
             hooks->OnMouseMsg = [&recorder](int32_t, uint32_t mesId, const MouseHookStruct& at) {
                 if (mesId == MouseMove)
                     recorder.AddPointerSample({at.x, at.y});
@@ -172,13 +168,13 @@ int RunRecord(const std::vector<std::string>& args) {
                   << "\n";
         return 2;
     }
-    if (!LoadPictavo(ProgramFolder())) {
+    if (!LoadPictavo(ExecutableFolder())) {
         std::cerr << kPictavoLoadError << "\n";
         return 1;
     }
 
     Project project;
-    project.ProgramFolder = ProgramFolder();
+    project.ProgramFolder = ExecutableFolder();
     project.FramesPerSecond = options.framesPerSecond;
     project.Compression = options.compression;
 
@@ -231,7 +227,7 @@ int RunRecord(const std::vector<std::string>& args) {
               << "\nBytes held: " << recorder.PictureBytes()
               << "\nPointer samples: " << project.PointerTrack.Count() << "\n";
 
-    ProjectFileResult saved = SaveProject(project, options.projectPath);
+    Result saved = SaveProject(project, options.projectPath);
     ClearObjects(project);
     if (!saved) {
         std::cerr << saved.message << "\n";

@@ -2,8 +2,8 @@
 #include "cli_command.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 
 std::vector<CliCommand>& CliCommands() {
@@ -15,13 +15,12 @@ CliCommandRegistration::CliCommandRegistration(CliCommand command) {
     CliCommands().push_back(std::move(command));
 }
 
-std::string ProgramFolder() {
-    std::error_code error;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    std::string folder = error ? std::string(".") : exe.parent_path().string();
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    return folder;
+std::optional<int32_t> WholeNumber(const std::string& text, int32_t low, int32_t high) {
+    int32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "app/gui/export_commands.h"
 
 #include "app/gui/export_files.h"
+#include "app/gui/local_path.h"
 #include "model/project_objects.h"
 #include "movie/movie_builder.h"
 #include "movie/publish.h"
@@ -18,14 +19,6 @@
 #include <QWidget>
 
 namespace {
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-QString FromLocal(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 // Keeps the window open while a build runs: the build's data lives in it.
 class CloseBlocker : public QObject {
@@ -168,7 +161,7 @@ void ExportCommands::CreateFlashBtnClick() {
 bool ExportCommands::BuildMovie(const QString& movieFile) {
     if (building_)
         return false;
-    MovieBuildResult result;
+    Result result;
     {
         BuildGuard guard(*this);
         const double framesPerSecond = controls_.BpSEd ? controls_.BpSEd->value() : 5;

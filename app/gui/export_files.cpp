@@ -1,5 +1,6 @@
 #include "app/gui/export_files.h"
 
+#include "app/gui/local_path.h"
 #include "app/gui/local_web_server.h"
 #include "movie/publish.h"
 
@@ -8,31 +9,23 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-namespace {
-
-QString WithSlash(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
-} // namespace
-
 bool CanCreateFilesIn(const QString& folder) {
     if (!QFileInfo(folder).isDir())
         return false;
     // Permission bits say nothing for root or on read-only mounts: try it.
-    QTemporaryFile probe(WithSlash(folder) + QStringLiteral(".clipmoor-probe-XXXXXX"));
+    QTemporaryFile probe(WithTrailingSlash(folder) + QStringLiteral(".clipmoor-probe-XXXXXX"));
     return probe.open();
 }
 
 QString PlayFolder(const QString& programFolder, const QString& cacheFolder) {
     if (CanCreateFilesIn(programFolder))
-        return WithSlash(programFolder);
+        return WithTrailingSlash(programFolder);
     QDir().mkpath(cacheFolder);
-    return WithSlash(cacheFolder);
+    return WithTrailingSlash(cacheFolder);
 }
 
 QString InstalledPlayerFolder(const QString& programFolder) {
-    QString folder = WithSlash(programFolder) + QString::fromUtf8(kPlayerFolderName);
+    QString folder = WithTrailingSlash(programFolder) + QString::fromUtf8(kPlayerFolderName);
     return QFileInfo(folder + QLatin1Char('/') + QString::fromUtf8(kPlayerScriptName)).isFile()
                ? folder
                : QString();
@@ -40,7 +33,7 @@ QString InstalledPlayerFolder(const QString& programFolder) {
 
 QStringList PlayerFileNames(const QString& playerFolder) {
     if (playerFolder.isEmpty() ||
-        !QFileInfo(WithSlash(playerFolder) + QString::fromUtf8(kPlayerScriptName)).isFile())
+        !QFileInfo(WithTrailingSlash(playerFolder) + QString::fromUtf8(kPlayerScriptName)).isFile())
         return {};
     QStringList names;
     const QStringList entries = QDir(playerFolder).entryList(QDir::Files, QDir::Name);
@@ -57,8 +50,8 @@ bool CopyPlayerFiles(const QString& playerFolder, const QString& targetFolder, Q
         return false;
     }
     for (const QString& name : names) {
-        QFileInfo source(WithSlash(playerFolder) + name);
-        QFileInfo target(WithSlash(targetFolder) + name);
+        QFileInfo source(WithTrailingSlash(playerFolder) + name);
+        QFileInfo target(WithTrailingSlash(targetFolder) + name);
         if (target.isFile() && target.size() == source.size())
             continue;
         // Written under a temporary name first, so no half-copied file takes the real name.

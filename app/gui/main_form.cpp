@@ -31,14 +31,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace {
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-} // namespace
-
 QString AreaLabelText(const CaptureArea& area) {
     return QString::fromStdString(CaptureAreaLabelText(area));
 }
@@ -46,10 +38,6 @@ QString AreaLabelText(const CaptureArea& area) {
 QString ProjectText(const std::string& text) {
     // The editor's preview decodes project texts the same way: one rule for both.
     return DecodeProjectText(text.c_str());
-}
-
-QString WithTrailingSlash(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_(ui) {
@@ -137,7 +125,7 @@ void TMainForm::InstallKeyboardHook() {
 
 void TMainForm::SetCurrentFileName(const QString& fileName) {
     std::string title = ::SetCurrentFileName(project_, LocalPath(fileName));
-    setWindowTitle(QFile::decodeName(QByteArray::fromStdString(title)));
+    setWindowTitle(FromLocal(title));
 }
 
 void TMainForm::UpdateAreaLabel() {
@@ -205,7 +193,7 @@ void TMainForm::OpenBtnClick() {
 }
 
 bool TMainForm::OpenProjectFile(const QString& path) {
-    ProjectFileResult result = LoadProject(project_, LocalPath(path));
+    Result result = LoadProject(project_, LocalPath(path));
     if (!result) {
         ShowError(QString::fromStdString(result.message));
         return false;
@@ -220,7 +208,7 @@ void TMainForm::SaveBtnClick() {
     if (project_.CurrentFileName.empty())
         SaveAsBtnClick();
     else
-        SaveTo(QFile::decodeName(QByteArray::fromStdString(project_.CurrentFileName)));
+        SaveTo(FromLocal(project_.CurrentFileName));
 }
 
 void TMainForm::SaveAsBtnClick() {
@@ -231,7 +219,7 @@ void TMainForm::SaveAsBtnClick() {
 void TMainForm::SaveTo(const QString& path) {
     BpSEdChange();
     CompressEdChange();
-    ProjectFileResult result = SaveProject(project_, LocalPath(path));
+    Result result = SaveProject(project_, LocalPath(path));
     if (!result) {
         ShowError(QString::fromStdString(result.message));
         return;

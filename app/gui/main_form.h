@@ -4,6 +4,7 @@
 // is done by the model.
 #pragma once
 
+#include "app/gui/local_path.h"
 #include "app/gui/ui_services.h"
 #include "model/project.h"
 
@@ -74,8 +75,6 @@ inline constexpr const char* kErrorCaption = "Error";
 QString AreaLabelText(const CaptureArea& area);
 // A text of the project (object text, row text, font name) for display.
 QString ProjectText(const std::string& text);
-// The folder with exactly one '/' at its end.
-QString WithTrailingSlash(const QString& folder);
 
 class TMainForm : public QMainWindow {
     Q_OBJECT

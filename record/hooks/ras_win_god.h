@@ -7,6 +7,7 @@
 // outlive the component.
 #pragma once
 
+#include "record/hooks/executable_folder.h"
 #include "record/hooks/hook_abi.h"
 #include "record/hooks/hook_error.h"
 #include "record/hooks/hook_message.h"
@@ -34,9 +35,6 @@ public:
 using TMouseMsg = std::function<void(int32_t Code, uint32_t MesID, const MouseHookStruct& MRec)>;
 using TKeybrdMsg = std::function<void(int32_t Code, int32_t VKCode, int32_t KSInfo)>;
 using TShProcMsg = std::function<void(int32_t Code, int32_t WParam, int32_t LParam)>;
-
-// The folder of the running executable, ending in '/'.
-std::string ExecutableFolder();
 
 class TrasWinGod {
 public:
