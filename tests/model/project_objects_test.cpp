@@ -162,16 +162,4 @@ TEST_F(ProjectObjectsTest, ClearAndDeleteReleaseObjectsButKeepThePointerTrack) {
     EXPECT_EQ(project.PointerTrack.Count(), 1);
 }
 
-TEST(ProjectSettingsTest, FreshProjectAndJpegQuality) {
-    Project project;
-    EXPECT_EQ(project.MovieWidth, 500);
-    EXPECT_EQ(project.MovieHeight, 300);
-    EXPECT_EQ(project.FramesPerSecond, 5);
-    EXPECT_EQ(project.Compression, 25);
-    EXPECT_EQ(project.CurrentFontSize, 24);
-    EXPECT_EQ(JpegQuality(project.Compression), 75);
-    EXPECT_EQ(JpegQuality(0), 100);
-    EXPECT_EQ(JpegQuality(100), 0);
-}
-
 } // namespace

@@ -61,21 +61,28 @@ TEST_F(ShapeTest, IndexWidthsFollowTheStyleCounts) {
 }
 
 TEST_F(ShapeTest, EdgeAndChangeRecordsEncode) {
-    EXPECT_EQ(RecordHex(FShapeRecEdgeStraight(200, 0)), "DC 64 00");  // horizontal, 9 bits
-    EXPECT_EQ(RecordHex(FShapeRecEdgeStraight(0, -250)), "DD 83 00"); // vertical
-    EXPECT_EQ(RecordHex(FShapeRecEdgeStraight(0, 0)), "C1 00");       // zero: vertical, 2 bits
-    EXPECT_EQ(RecordHex(FShapeRecEdgeStraight(3, -1)), "C6 F8");      // general, 3 bits
+    auto record = [](auto make) { return [make] { return RecordHex(make()); }; };
+    ExpectGoldenBytes({
+        {"horizontal edge, 9 bits", record([] { return FShapeRecEdgeStraight(200, 0); }),
+         "DC 64 00"},
+        {"vertical edge", record([] { return FShapeRecEdgeStraight(0, -250); }), "DD 83 00"},
+        {"zero edge: vertical, 2 bits", record([] { return FShapeRecEdgeStraight(0, 0); }),
+         "C1 00"},
+        {"general edge, 3 bits", record([] { return FShapeRecEdgeStraight(3, -1); }), "C6 F8"},
+        {"curved edge", record([] { return FShapeRecEdgeCurved(1, 1, 1, 1); }), "81 54"},
+        {"change with a move to the origin",
+         record([] { return FShapeRecChange(0, 0, 0, 0, 1, 0, 0, 0, 0, 0, nullptr, nullptr); }),
+         "04 20"},
+        // An end record whose six zero bits complete a byte adds no alignment byte.
+        {"end record completing a byte",
+         [] {
+             return WrittenHex([](FSWFStream& s) { s.PutBits(3, 2), FShapeRecEnd().WriteTo(s); });
+         },
+         "C0"},
+    });
     EXPECT_EQ(FShapeRecEdgeStraight(1, 0).ValueBits(), 2u) << "never fewer than 2 bits";
-    EXPECT_EQ(RecordHex(FShapeRecEdgeCurved(1, 1, 1, 1)), "81 54");
     EXPECT_EQ(FShapeRecEdgeCurved(1, 1, 1, 1).ValueBits(), 2u);
-    EXPECT_EQ(RecordHex(FShapeRecChange(0, 0, 0, 0, 1, 0, 0, 0, 0, 0, nullptr, nullptr)), "04 20");
     EXPECT_EQ(FShapeRecChange(0, 0, 0, 0, 1, -300, 7, 0, 0, 0, nullptr, nullptr).MoveBits(), 10u);
-
-    // An end record whose six zero bits complete a byte adds no alignment byte.
-    FSWFStream out;
-    out.PutBits(3, 2);
-    FShapeRecEnd().WriteTo(out);
-    EXPECT_EQ(StreamHex(out), "C0");
 }
 
 TEST_F(ShapeTest, StyleArraysEscapeLargeCounts) {

@@ -2,44 +2,54 @@
 
 #include <climits>
 
-TEST(SwfStreamTest, PacksBitsFromTheTopAndAligns) {
-    FSWFStream small;
-    small.PutBits(5, 3);
-    small.PutBits(1, 1);
-    small.Align();
-    EXPECT_EQ(StreamHex(small), "B0");
+TEST(SwfStreamTest, BitsAndValuesEncode) {
+    using S = FSWFStream;
+    ExpectGoldenBytes({
+        {"bits from the top of the byte",
+         [] { return WrittenHex([](S& s) { s.PutBits(5, 3), s.PutBits(1, 1); }); }, "B0"},
+        {"a field across a byte boundary",
+         [] { return WrittenHex([](S& s) { s.PutBits(0x1FF, 9); }); }, "FF 80"},
+        {"32 bits, then a zero-width field",
+         [] {
+             return WrittenHex([](S& s) { s.PutBits(0xDEADBEEF, 32), s.PutBits(0xFFFFFFFF, 0); });
+         },
+         "DE AD BE EF"},
+        // Negative values are their two's complement cut to the width; higher bits are dropped.
+        {"negative and too wide values cut to the width",
+         [] {
+             return WrittenHex(
+                 [](S& s) { s.PutBits(static_cast<uint32_t>(-100), 9), s.PutBits(0xF0, 4); });
+         },
+         "CE 00"},
+        {"little-endian 16 and 32 bits",
+         [] { return WrittenHex([](S& s) { s.PutU16(0x1234), s.PutU32(0xA1B2C3D4); }); },
+         "34 12 D4 C3 B2 A1"},
+        {"16 bits straddling bytes",
+         [] { return WrittenHex([](S& s) { s.PutBits(1, 1), s.PutU16(0xFFFF); }); }, "FF FF 80"},
+        {"an empty rectangle",
+         [] { return WrittenHex([](S& s) { FRect(0, 0, 0, 0).WriteTo(s); }); }, "08 00"},
+        // 12 bits each: 0, 2000, 0, 1000.
+        {"a frame rectangle",
+         [] { return WrittenHex([](S& s) { FRect(0, 0, 2000, 1000).WriteTo(s); }); },
+         "60 00 3E 80 00 1F 40"},
+        {"RGB keeps the low byte; RGBA adds alpha",
+         [] {
+             return WrittenHex(
+                 [](S& s) { FColor(1, 2, 3).WriteTo(s), FColor(0x104, 5, 6, 7).WriteTo(s); });
+         },
+         "01 02 03 04 05 06 07"},
+        {"strings with and without their zero",
+         [] {
+             return WrittenHex(
+                 [](S& s) { FString("Ab").WriteTo(s, true), FString("c").WriteTo(s, false); });
+         },
+         "41 62 00 63"},
+    });
 
-    FSWFStream wide;
-    wide.PutBits(0x1FF, 9);
-    EXPECT_EQ(wide.BytePos(), 1u);
-    EXPECT_EQ(wide.TotalSize(), 1u) << "pending bits are not counted";
-    wide.Align();
-    EXPECT_EQ(StreamHex(wide), "FF 80");
-
-    FSWFStream full;
-    full.PutBits(0xDEADBEEF, 32);
-    full.PutBits(0xFFFFFFFF, 0);
-    EXPECT_EQ(StreamHex(full), "DE AD BE EF");
-
-    // Negative values are their two's complement cut to the width; higher bits are dropped.
-    FSWFStream negative;
-    negative.PutBits(static_cast<uint32_t>(-100), 9);
-    negative.PutBits(0xF0, 4);
-    negative.Align();
-    EXPECT_EQ(StreamHex(negative), "CE 00");
-}
-
-TEST(SwfStreamTest, MultiByteValuesAreLittleEndianAndMayStraddleBytes) {
-    FSWFStream aligned;
-    aligned.PutU16(0x1234);
-    aligned.PutU32(0xA1B2C3D4);
-    EXPECT_EQ(StreamHex(aligned), "34 12 D4 C3 B2 A1");
-
-    FSWFStream straddling;
-    straddling.PutBits(1, 1);
-    straddling.PutU16(0xFFFF);
-    straddling.Align();
-    EXPECT_EQ(StreamHex(straddling), "FF FF 80");
+    FSWFStream pending;
+    pending.PutBits(0x1FF, 9);
+    EXPECT_EQ(pending.BytePos(), 1u);
+    EXPECT_EQ(pending.TotalSize(), 1u) << "pending bits are not counted";
 }
 
 TEST(SwfStreamTest, BitsNeededCountsDigitsPlusSignBits) {
@@ -74,27 +84,6 @@ TEST(SwfStreamTest, TagHeaderIsShortUpTo62BytesAndLongFrom63) {
         }
         EXPECT_EQ(bytes.back(), size == 0 ? 9 * 64 / 256 : (size - 1) & 0xFF);
     }
-}
-
-TEST(SwfStreamTest, SmallRecordsEncode) {
-    FSWFStream zeroRect;
-    FRect(0, 0, 0, 0).WriteTo(zeroRect);
-    EXPECT_EQ(StreamHex(zeroRect), "08 00");
-
-    FSWFStream frame;
-    FRect(0, 0, 2000, 1000).WriteTo(frame);
-    // 12 bits each: 0, 2000, 0, 1000.
-    EXPECT_EQ(StreamHex(frame), "60 00 3E 80 00 1F 40");
-
-    FSWFStream colours;
-    FColor(1, 2, 3).WriteTo(colours);
-    FColor(0x104, 5, 6, 7).WriteTo(colours);
-    EXPECT_EQ(StreamHex(colours), "01 02 03 04 05 06 07");
-
-    FSWFStream strings;
-    FString("Ab").WriteTo(strings, true);
-    FString("c").WriteTo(strings, false);
-    EXPECT_EQ(StreamHex(strings), "41 62 00 63");
 }
 
 TEST(SwfStreamTest, ReferencedBlocksAreInsertedAndNeverCopied) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <unistd.h>
@@ -48,6 +49,28 @@ inline std::string TagHex(FObj& tag) {
     FSWFStream out;
     tag.WriteTo(out);
     return StreamHex(out);
+}
+
+// What a stream holds after `write`, aligned to a whole byte.
+inline std::string WrittenHex(const std::function<void(FSWFStream&)>& write) {
+    FSWFStream out;
+    write(out);
+    out.Align();
+    return StreamHex(out);
+}
+
+// One known encoding: what it shows, how it is written, and the bytes it must give.
+struct GoldenBytes {
+    const char* what;
+    std::function<std::string()> written;
+    const char* bytes;
+};
+
+inline void ExpectGoldenBytes(const std::vector<GoldenBytes>& table) {
+    for (const GoldenBytes& row : table) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(row.written(), row.bytes);
+    }
 }
 
 inline std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
