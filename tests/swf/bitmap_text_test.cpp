@@ -91,12 +91,17 @@ TEST_F(TextTest, FontInfoWritesNameFlagsAndEightBitCodes) {
     EXPECT_EQ(TagHex(info), "4C 03 01 00 05 41 72 69 61 6C 10 41 42 E9");
     EXPECT_EQ(TagHex(info), "4C 03 01 00 05 41 72 69 61 6C 10 41 42 E9") << "written twice alike";
 
-    FDTDefineFontInfo styled("A", 2, 2, 1, 1);
-    EXPECT_EQ(TagHex(styled), "45 03 02 00 01 41 26");
-    FDTDefineFontInfo third("A", 2, 3, 0, 1);
-    EXPECT_EQ(TagHex(third), "45 03 02 00 01 41 0A");
-    FDTDefineFontInfo unknown("A", 2, 7, 1, 0);
-    EXPECT_EQ(TagHex(unknown), "45 03 02 00 01 41 04") << "no encoding flag, layout kept";
+    auto infoOf = [](int32_t encoding, int32_t italic, int32_t bold) {
+        return [=] {
+            FDTDefineFontInfo info("A", 2, encoding, italic, bold);
+            return TagHex(info);
+        };
+    };
+    ExpectGoldenBytes({
+        {"italic and bold", infoOf(2, 1, 1), "45 03 02 00 01 41 26"},
+        {"the third encoding, bold", infoOf(3, 0, 1), "45 03 02 00 01 41 0A"},
+        {"an unknown encoding: no flag, layout kept", infoOf(7, 1, 0), "45 03 02 00 01 41 04"},
+    });
 
     const std::string longName(300, 'x');
     FDTDefineFontInfo truncated(longName.c_str(), 1, 1, 0, 0);
@@ -111,22 +116,34 @@ TEST_F(TextTest, GlyphAndChangeRecordsEncode) {
     EXPECT_EQ(glyphs.GlyphBitsNeeded(), 3u);
     EXPECT_EQ(glyphs.AdvanceBitsNeeded(), 9u);
 
-    FTextChangeRecord change(1, 1, 0, 0, 1, 240, new FColor(0, 0, 0), 0, 0);
-    EXPECT_EQ(change.GlyphBitsNeeded(), 0u);
-    FSWFStream out;
-    change.WriteTo(out, 0, 0);
-    EXPECT_EQ(StreamHex(out), "8C 01 00 00 00 00 FF F0 00") << "colour always RGBA";
+    EXPECT_EQ(FTextChangeRecord(1, 1, 0, 0, 1, 240, new FColor(0, 0, 0), 0, 0).GlyphBitsNeeded(),
+              0u);
 
-    FTextChangeRecord offsets(0, 0, 1, 1, 0, 0, nullptr, -20, 40);
-    FSWFStream offsetOut;
-    offsets.WriteTo(offsetOut, 0, 0);
-    EXPECT_EQ(StreamHex(offsetOut), "83 EC FF 28 00") << "flags Y then X, values X then Y";
-
-    FTextGlyphRecord one;
-    one.AddEntry(3, 200);
-    FSWFStream oneOut;
-    one.WriteTo(oneOut, 3, 9);
-    EXPECT_EQ(StreamHex(oneOut), "01 6C 80") << "8 + 12 bits, then aligned";
+    ExpectGoldenBytes({
+        {"font, colour (always RGBA) and height",
+         [] {
+             return WrittenHex([](FSWFStream& s) {
+                 FTextChangeRecord(1, 1, 0, 0, 1, 240, new FColor(0, 0, 0), 0, 0).WriteTo(s, 0, 0);
+             });
+         },
+         "8C 01 00 00 00 00 FF F0 00"},
+        {"offsets: flags Y then X, values X then Y",
+         [] {
+             return WrittenHex([](FSWFStream& s) {
+                 FTextChangeRecord(0, 0, 1, 1, 0, 0, nullptr, -20, 40).WriteTo(s, 0, 0);
+             });
+         },
+         "83 EC FF 28 00"},
+        {"one glyph: 8 + 12 bits, then aligned",
+         [] {
+             return WrittenHex([](FSWFStream& s) {
+                 FTextGlyphRecord one;
+                 one.AddEntry(3, 200);
+                 one.WriteTo(s, 3, 9);
+             });
+         },
+         "01 6C 80"},
+    });
 }
 
 TEST_F(TextTest, DefineText2IsTheKnownTag) {
