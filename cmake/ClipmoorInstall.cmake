@@ -6,7 +6,7 @@ set(CLIPMOOR_INSTALL_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/clipmoor)
 set(desktop_dir ${CMAKE_SOURCE_DIR}/app/gui/desktop)
 
 set(program_targets clipmoor)
-foreach(target clipmoor-cli)
+foreach(target clipmoor-cli pictavo-decoder)
     if(TARGET ${target})
         list(APPEND program_targets ${target})
     endif()

@@ -1,4 +1,5 @@
-// Reading picture files into DIBs: OpenDib.
+// Decoding picture files into DIBs with SDL2_image. This runs in the decoder helper
+// (pictavo_decoder_main.cpp), never in the program itself.
 //
 // The decoders widen 1- and 4-bit pictures to one byte per index, so the depth the file
 // declares is taken from its header and the indices are packed back to it. Pictures without
@@ -7,19 +8,14 @@
 #include "imaging/dib_block.h"
 #include "imaging/pcx_planar.h"
 #include "imaging/pictavo_exports.h"
-#include "imaging/picture_header.h"
+#include "imaging/picture_decode.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_image.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <strings.h>
-#include <vector>
 
 namespace {
 
@@ -44,34 +40,6 @@ private:
     SDL_Surface* surface_;
     bool locked_;
 };
-
-// Files larger than this are not pictures the program can use.
-constexpr long kMaxFileBytes = 512L << 20;
-
-bool ReadWholeFile(const char* fileName, std::vector<uint8_t>& data) {
-    FILE* file = std::fopen(fileName, "rb");
-    if (!file)
-        return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = ok && size > 0 && size <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        data.resize(static_cast<size_t>(size));
-        ok = std::fread(data.data(), 1, data.size(), file) == data.size();
-    }
-    std::fclose(file);
-    return ok;
-}
-
-// Pictures larger than this are refused before any decoder allocates for them.
-constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
-
-bool NamesTga(const char* fileName) {
-    const char* dot = std::strrchr(fileName, '.');
-    if (!dot || std::strchr(dot, '/'))
-        return false;
-    return strcasecmp(dot, ".tga") == 0;
-}
 
 SDL_Surface* DecodeWithSdl(pictavo::PictureKind kind, SDL_RWops* stream) {
     using pictavo::PictureKind;
@@ -220,33 +188,21 @@ bool DecodeTrueColorPicture(SDL_Surface* source, int width, DibImage* target) {
 
 } // namespace
 
-extern "C" {
+namespace pictavo {
 
-// Returns 1 with the decoded picture in target; on failure 0 and target is all zero.
-int OpenDib(DibImage* target, const char* fileName, int /*reserved*/, void* /*owner*/) {
-    if (!target)
-        return 0;
+bool DecodePicture(const uint8_t* data, size_t size, const PictureHeader& header,
+                   DibImage* target) {
     std::memset(target, 0, sizeof(DibImage));
-    std::vector<uint8_t> data;
-    if (!fileName || !ReadWholeFile(fileName, data))
-        return 0;
+    if (header.kind == PictureKind::Pcx && IsPlanarPcx(data, size))
+        return DecodePlanarPcx(data, size, target);
 
-    // Only the twelve kinds are read, and only at sizes the header declares and allows.
-    const pictavo::PictureHeader header =
-        pictavo::ReadPictureHeader(data.data(), data.size(), NamesTga(fileName));
-    if (header.kind == pictavo::PictureKind::Unknown || header.width <= 0 || header.height <= 0 ||
-        header.width > kMaxPicturePixels / header.height)
-        return 0;
-    if (header.kind == pictavo::PictureKind::Pcx && pictavo::IsPlanarPcx(data.data(), data.size()))
-        return pictavo::DecodePlanarPcx(data.data(), data.size(), target) ? 1 : 0;
-
-    SDL_RWops* stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
+    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
     if (!stream)
-        return 0;
+        return false;
     SurfacePtr surface(DecodeWithSdl(header.kind, stream));
     SDL_RWclose(stream);
     if (!surface)
-        return 0;
+        return false;
 
     // The IFF decoder pads the width to whole 16-pixel words; the header has the real one.
     const int width = static_cast<int>(std::min<int64_t>(surface->w, header.width));
@@ -259,11 +215,10 @@ int OpenDib(DibImage* target, const char* fileName, int /*reserved*/, void* /*ow
         decoded = DecodeTrueColorPicture(surface.get(), width, target);
     }
     if (!decoded) {
-        pictavo::ReleaseDib(*target);
+        ReleaseDib(*target);
         std::memset(target, 0, sizeof(DibImage));
-        return 0;
     }
-    return 1;
+    return decoded;
 }
 
-} // extern "C"
+} // namespace pictavo

@@ -79,6 +79,10 @@ void ReadGif(const uint8_t* data, size_t size, PictureHeader& header) {
                 SetSize(header, Le16(data + at + 5), Le16(data + at + 7));
                 if (data[at + 9] & 0x80)
                     colors = std::max(colors, 1u << ((data[at + 9] & 7) + 1));
+                // The image data starts with the LZW code size, after any local colour table.
+                const size_t codeSizeAt = at + 10 + ColorTableBytes(data[at + 9]);
+                if (codeSizeAt < size && (data[codeSizeAt] < 1 || data[codeSizeAt] > 8))
+                    header.malformed = true;
             }
             break;
         }
@@ -158,7 +162,9 @@ void ReadIff(const uint8_t* data, size_t size, PictureHeader& header) {
         if (std::memcmp(data + at, "BMHD", 4) == 0) {
             if (chunkSize >= 9 && at + 8 + 9 <= size) {
                 SetSize(header, Be16(data + at + 8), Be16(data + at + 10));
-                header.paletteDepth = DepthForBits(data[at + 8 + 8]);
+                const unsigned planes = data[at + 8 + 8];
+                header.paletteDepth = DepthForBits(planes);
+                header.malformed = planes < 1 || planes > 8;
             }
             return;
         }
@@ -180,7 +186,43 @@ bool StartsWith(const uint8_t* data, size_t size, const char* text, size_t lengt
     return size >= length && std::memcmp(data, text, length) == 0;
 }
 
+// The most pixels one byte of a file of each kind can stand for, with room to spare: run
+// lengths of BMP (with position skips), PCX, TGA and IFF, LZW of GIF and TIFF, deflate of
+// 1-bit PNG and TIFF, and the smallest coded JPEG blocks.
+int64_t MaxPixelsPerByte(PictureKind kind) {
+    switch (kind) {
+    case PictureKind::Pcx:
+        return 512;
+    case PictureKind::Tga:
+        return 256;
+    case PictureKind::Iff:
+    case PictureKind::Jpeg:
+        return 1024;
+    case PictureKind::Gif:
+        return 8192;
+    case PictureKind::Bmp:
+    case PictureKind::Png:
+    case PictureKind::Tiff:
+        return 16384;
+    case PictureKind::Unknown:
+        break;
+    }
+    return 0;
+}
+
+// Pictures up to this many pixels are small enough to try whatever the file size.
+constexpr int64_t kAlwaysAllowedPixels = int64_t{1} << 20;
+
 } // namespace
+
+bool HeaderAllowsDecoding(const PictureHeader& header, size_t fileSize) {
+    if (header.kind == PictureKind::Unknown || header.malformed || header.width <= 0 ||
+        header.height <= 0 || header.width > kMaxPicturePixels / header.height)
+        return false;
+    const int64_t pixels = header.width * header.height;
+    return pixels <= kAlwaysAllowedPixels ||
+           pixels / MaxPixelsPerByte(header.kind) <= static_cast<int64_t>(fileSize);
+}
 
 PictureHeader ReadPictureHeader(const uint8_t* data, size_t size, bool tgaByName) {
     PictureHeader header;
