@@ -1,7 +1,6 @@
 #include "editor/animation_editor.h"
 
 #include "editor/property_rules.h"
-#include "imaging/picture_import.h"
 #include "model/project_objects.h"
 #include "widgets/swatch_color_combo_box.h"
 
@@ -137,12 +136,12 @@ void AnimationEditor::Bild1Click() {
     std::optional<QString> file = host_.ChoosePictureFile();
     if (!file)
         return;
-    PictureImport picture = ImportPictureFile(QFile::encodeName(*file).toStdString());
-    if (!picture.ok()) {
-        host_.ShowStopMessage(QString::fromUtf8(picture.error));
+    const PictureObjectResult added =
+        AddPictureFromFile(project_, QFile::encodeName(*file).toStdString());
+    if (!added.object) {
+        host_.ShowStopMessage(QString::fromUtf8(added.error));
         return;
     }
-    AddPictureObject(project_, picture.image);
     host_.RefreshObjectList();
     SelectRow(StartRowOf(project_.Objects.Count() - 1));
 }

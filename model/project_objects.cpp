@@ -1,6 +1,7 @@
 #include "model/project_objects.h"
 
 #include "imaging/pictavo.h"
+#include "imaging/picture_import.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -100,6 +101,13 @@ AnimObject* AddPictureObject(Project& project, const DibImage& picture) {
     AnimObject* object = AddPlacedObject(project, KindPicture);
     object->Image = picture;
     return object;
+}
+
+PictureObjectResult AddPictureFromFile(Project& project, const std::string& fileName) {
+    PictureImport picture = ImportPictureFile(fileName);
+    if (!picture.ok())
+        return {nullptr, picture.error};
+    return {AddPictureObject(project, picture.image), nullptr};
 }
 
 AnimObject* AddRecordedFrame(Project& project, const ChangedBox& box, int32_t timeMs,

@@ -43,6 +43,15 @@ AnimObject* AddVectorObject(Project& project);
 // be 24 bits per pixel. The box is 40 x 40 whatever the picture's size.
 AnimObject* AddPictureObject(Project& project, const DibImage& picture);
 
+// The "Picture" command of the editor and `clipmoor-cli add-picture`: reads fileName with the
+// loaded image library, converts it to 24 bits per pixel and adds it as a picture object
+// (AddPictureObject). On failure the project is unchanged and `error` is the message to show.
+struct PictureObjectResult {
+    AnimObject* object = nullptr;
+    const char* error = nullptr;
+};
+PictureObjectResult AddPictureFromFile(Project& project, const std::string& fileName);
+
 // The changed box of one capture, both ends inclusive, in top-down coordinates of the
 // capture area (row 0 is the top line).
 struct ChangedBox {
