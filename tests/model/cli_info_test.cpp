@@ -3,36 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
-
-struct RunResult {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-RunResult RunCli(const std::string& arguments, const ScratchFolder& folder) {
-    std::string errPath = folder.Path("stderr.txt");
-    std::string command = std::string("'") + CLIPMOOR_PROGRAM_DIR + "/clipmoor-cli' " + arguments +
-                          " 2>'" + errPath + "'";
-    RunResult result{-1, {}, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        result.out.append(chunk, got);
-    int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::vector<uint8_t> err = ReadFileBytes(errPath);
-    result.err.assign(err.begin(), err.end());
-    return result;
-}
 
 TEST(CliInfoTest, PrintsSettingsObjectsAndPointerSamples) {
     ScratchFolder folder;

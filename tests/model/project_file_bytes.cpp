@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/wait.h>
 
 FmoBytes& FmoBytes::U32(uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8)
@@ -76,4 +78,23 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+RunResult RunCli(const std::string& arguments, const ScratchFolder& folder) {
+    std::string errPath = folder.Path("stderr.txt");
+    std::string command = std::string("'") + CLIPMOOR_PROGRAM_DIR + "/clipmoor-cli' " + arguments +
+                          " 2>'" + errPath + "'";
+    RunResult result{-1, {}, {}};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        result.out.append(chunk, got);
+    int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::vector<uint8_t> err = ReadFileBytes(errPath);
+    result.err.assign(err.begin(), err.end());
+    return result;
 }

@@ -38,3 +38,13 @@ private:
 
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+struct RunResult {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built clipmoor-cli with `arguments` (quoted for the shell by the caller); its
+// error output goes through a file in folder.
+RunResult RunCli(const std::string& arguments, const ScratchFolder& folder);
