@@ -21,6 +21,18 @@ constexpr uint32_t kAuditArch = AUDIT_ARCH_AARCH64;
 #error "the decoder's system call filter knows no architecture for this build"
 #endif
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 bool SetLimit(int resource, rlim_t soft, rlim_t hard) {
     const rlimit limit{soft, hard};
     return setrlimit(resource, &limit) == 0;
@@ -70,7 +82,8 @@ bool ApplyDecoderLimits(const DecoderLimits& limits) {
     if (limits.cpuSeconds > 0 &&
         !SetLimit(RLIMIT_CPU, rlim_t(limits.cpuSeconds), rlim_t(limits.cpuSeconds + 1)))
         return false;
-    if (limits.memoryBytes > 0 &&
+    // The address sanitizer's shadow memory needs terabytes of address space.
+    if (limits.memoryBytes > 0 && !kAddressSanitizer &&
         !SetLimit(RLIMIT_AS, rlim_t(limits.memoryBytes), rlim_t(limits.memoryBytes)))
         return false;
     if (limits.outputBytes > 0 &&

@@ -8,7 +8,7 @@ namespace pictavo {
 
 struct DecoderLimits {
     int64_t cpuSeconds = 0;  // 0: none
-    int64_t memoryBytes = 0; // address space; 0: none (sanitizer builds need terabytes)
+    int64_t memoryBytes = 0; // address space; 0: none (ignored in address sanitizer builds)
     int64_t outputBytes = 0; // largest file the helper may write
 };
 

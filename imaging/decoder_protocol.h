@@ -28,6 +28,7 @@ struct DecodedPicture {
 inline constexpr int64_t kDecodedPixelsOffset = sizeof(DecodedPicture);
 
 // Arguments: --cpu-seconds N --memory-bytes N --output-bytes N [--tga]
-// (--memory-bytes 0: no address space limit). Exit status 0 means the record is written.
+// (--memory-bytes 0: no address space limit; address sanitizer builds ignore it). Exit
+// status 0 means the record is written.
 
 } // namespace pictavo

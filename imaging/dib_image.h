@@ -10,16 +10,16 @@
 extern "C" {
 
 struct BitmapInfoHeader {
-    uint32_t biSize;      // sizeof(BitmapInfoHeader)
-    int32_t biWidth;      // pixels
-    int32_t biHeight;     // pixels; positive: rows are bottom-up
-    uint16_t biPlanes;    // 1
-    uint16_t biBitCount;  // 1, 4, 8, 16, 24 or 32
+    uint32_t biSize;     // sizeof(BitmapInfoHeader)
+    int32_t biWidth;     // pixels
+    int32_t biHeight;    // pixels; positive: rows are bottom-up
+    uint16_t biPlanes;   // 1
+    uint16_t biBitCount; // 1, 4, 8, 16, 24 or 32
     uint32_t biCompression;
     uint32_t biSizeImage; // bytes of pixel data
     int32_t biXPelsPerMeter;
     int32_t biYPelsPerMeter;
-    uint32_t biClrUsed;   // entries of the colour table in use (0: 2^bits for palette pictures)
+    uint32_t biClrUsed; // entries of the colour table in use (0: 2^bits for palette pictures)
     uint32_t biClrImportant;
 };
 
@@ -52,16 +52,16 @@ struct LogPalette {
 // Field order and meaning are fixed; pointers have native width, so the record is larger
 // than on the original 32-bit platform.
 struct DibImage {
-    BitmapInfo* info;       // header and colour table; width, height and bit count are read here
-    void* memoryHandle;     // non-null after a successful newdib/OpenDib
-    void* memoryHandle2;    // the memory region holding the picture; may equal memoryHandle
-    uint8_t* pixels;        // bottom-up rows, padded to 4 bytes
-    int32_t bytesPerRow;    // row stride
-    uint8_t hasPalette;     // non-zero when paletteHandle is valid
+    BitmapInfo* info;    // header and colour table; width, height and bit count are read here
+    void* memoryHandle;  // non-null after a successful newdib/OpenDib
+    void* memoryHandle2; // the memory region holding the picture; may equal memoryHandle
+    uint8_t* pixels;     // bottom-up rows, padded to 4 bytes
+    int32_t bytesPerRow; // row stride
+    uint8_t hasPalette;  // non-zero when paletteHandle is valid
     uint8_t unused;
-    LogPalette palette;     // logical palette of palette pictures
+    LogPalette palette; // logical palette of palette pictures
     void* paletteHandle;
-    uint8_t reserved[28];   // owned by the library
+    uint8_t reserved[28]; // owned by the library
 };
 
 } // extern "C"

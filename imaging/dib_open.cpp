@@ -34,18 +34,6 @@ extern char** environ;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 // How long the helper may take, unless PICTAVO_DECODE_TIMEOUT_MS says otherwise.
 constexpr int kDefaultTimeoutMs = 3000;
 // The helper's address space: what it maps to start with, plus room for the decoder's
@@ -188,9 +176,7 @@ bool RunHelper(int input, int output, int64_t outputBytes, int64_t pixels, bool 
     const int timeoutMs = TimeoutMs();
     const std::string cpuSeconds = std::to_string((timeoutMs + 999) / 1000);
     const int64_t memory =
-        kAddressSanitizer
-            ? 0
-            : std::min(kHelperMaxBytes, kHelperBaseBytes + pixels * kHelperBytesPerPixel);
+        std::min(kHelperMaxBytes, kHelperBaseBytes + pixels * kHelperBytesPerPixel);
     const std::string memoryBytes = std::to_string(memory);
     const std::string outputText = std::to_string(outputBytes);
     std::vector<char*> argv = {

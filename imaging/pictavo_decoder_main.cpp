@@ -95,5 +95,7 @@ int main(int argc, char** argv) {
     if (!pictavo::HeaderAllowsDecoding(header, data.size()) ||
         !pictavo::DecodePicture(data.data(), data.size(), header, &image))
         return kNotDecoded;
-    return WritePicture(image) ? 0 : kNotWritten;
+    const bool written = WritePicture(image);
+    pictavo::ReleaseDib(image);
+    return written ? 0 : kNotWritten;
 }
