@@ -34,8 +34,10 @@ extern char** environ;
 
 namespace {
 
-// How long the helper may take, unless PICTAVO_DECODE_TIMEOUT_MS says otherwise.
-constexpr int kDefaultTimeoutMs = 3000;
+// How long the helper may take, in CPU time and in real time: a base, unless
+// PICTAVO_DECODE_TIMEOUT_MS gives another, plus time for the pixels of large pictures.
+constexpr int kDefaultTimeoutMs = 4000;
+constexpr int64_t kPixelsPerExtraMs = 4096;
 // The helper's address space: what it maps to start with, plus room for the decoder's
 // surface, a converted copy and the DIB per pixel, up to a ceiling.
 constexpr int64_t kHelperBaseBytes = int64_t{256} << 20;
@@ -80,10 +82,11 @@ bool NamesTga(const char* fileName) {
     return strcasecmp(dot, ".tga") == 0;
 }
 
-int TimeoutMs() {
+int TimeoutMs(int64_t pixels) {
     const char* text = std::getenv("PICTAVO_DECODE_TIMEOUT_MS");
     const long value = text ? std::strtol(text, nullptr, 10) : 0;
-    return value > 0 && value <= 600000 ? static_cast<int>(value) : kDefaultTimeoutMs;
+    const int base = value > 0 && value <= 600000 ? static_cast<int>(value) : kDefaultTimeoutMs;
+    return base + static_cast<int>(pixels / kPixelsPerExtraMs);
 }
 
 // The helper lies in the folder of this library.
@@ -173,7 +176,7 @@ bool RunHelper(int input, int output, int64_t outputBytes, int64_t pixels, bool 
     const std::string helper = HelperPath();
     if (helper.empty())
         return false;
-    const int timeoutMs = TimeoutMs();
+    const int timeoutMs = TimeoutMs(pixels);
     const std::string cpuSeconds = std::to_string((timeoutMs + 999) / 1000);
     const int64_t memory =
         std::min(kHelperMaxBytes, kHelperBaseBytes + pixels * kHelperBytesPerPixel);
