@@ -75,14 +75,14 @@ int RunAddPicture(const std::vector<std::string>& args) {
     if (files.size() != 2)
         return Usage("give the project file and the picture file");
 
-    if (!LoadPictavo(ProgramFolder())) {
+    if (!LoadPictavo(ExecutableFolder())) {
         std::cerr << kPictavoLoadError << "\n";
         return 1;
     }
     ProjectHolder holder;
     Project& project = holder.project;
-    project.ProgramFolder = ProgramFolder();
-    if (ProjectFileResult loaded = LoadProject(project, files[0]); !loaded) {
+    project.ProgramFolder = ExecutableFolder();
+    if (Result loaded = LoadProject(project, files[0]); !loaded) {
         std::cerr << loaded.message << "\n";
         return 1;
     }
@@ -104,7 +104,7 @@ int RunAddPicture(const std::vector<std::string>& args) {
         added.object->Start.Time = (*times)[0];
         added.object->End.Time = (*times)[1];
     }
-    if (ProjectFileResult saved = SaveProject(project, files[0]); !saved) {
+    if (Result saved = SaveProject(project, files[0]); !saved) {
         std::cerr << saved.message << "\n";
         return 1;
     }
