@@ -64,7 +64,7 @@ Qt::CursorShape CursorFor(PointerShape shape) {
 
 } // namespace
 
-AnimationEditor::AnimationEditor(Project& project, const EditorControls& controls, EditorHost host,
+AnimationEditor::AnimationEditor(Project& project, EditorControls controls, EditorHost host,
                                  QObject* parent)
     : QObject(parent), project_(project), c_(controls), host_(std::move(host)) {}
 
@@ -120,7 +120,7 @@ void AnimationEditor::NewObjBtnClick() {
 
 void AnimationEditor::AddPlacedObject(AnimObject* (*add)(Project&)) {
     add(project_);
-    host_.RefreshObjectList();
+    RefreshObjectList();
     SelectRow(StartRowOf(project_.Objects.Count() - 1));
 }
 
@@ -142,11 +142,22 @@ void AnimationEditor::Bild1Click() {
         host_.ShowStopMessage(QString::fromUtf8(added.error));
         return;
     }
-    host_.RefreshObjectList();
+    RefreshObjectList();
     SelectRow(StartRowOf(project_.Objects.Count() - 1));
 }
 
 // --- Selection ------------------------------------------------------------------------
+
+void AnimationEditor::RefreshObjectList() {
+    c_.ListView1->setUpdatesEnabled(false);
+    c_.ListView1->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const std::string& row : ObjectListRows(project_))
+        items << new QTreeWidgetItem(QStringList(DecodeProjectText(row.c_str())));
+    c_.ListView1->addTopLevelItems(items);
+    c_.ListView1->setUpdatesEnabled(true);
+    RepaintPreview();
+}
 
 int32_t AnimationEditor::SelectedRow() const {
     const QList<QTreeWidgetItem*> selected = c_.ListView1->selectedItems();
@@ -268,7 +279,7 @@ void AnimationEditor::DellObBtnClick() {
     const int32_t row = SelectedRow();
     if (row >= 0)
         DeleteObject(project_, row / 2);
-    host_.RefreshObjectList();
+    RefreshObjectList();
     RepaintPreview();
 }
 
@@ -278,7 +289,7 @@ void AnimationEditor::MoveUpBtnClick() {
     if (row < 0 || i <= 0)
         return;
     project_.Objects.Swap(i, i - 1);
-    host_.RefreshObjectList();
+    RefreshObjectList();
     RepaintPreview();
     SelectRow(2 * i - 2);
 }
@@ -289,7 +300,7 @@ void AnimationEditor::MoveDownBtnClick() {
     if (row < 0 || i >= project_.Objects.Count() - 1)
         return;
     project_.Objects.Swap(i, i + 1);
-    host_.RefreshObjectList();
+    RefreshObjectList();
     RepaintPreview();
     SelectRow(2 * i + 2);
 }
@@ -313,7 +324,7 @@ void AnimationEditor::TextEdChange() {
     // The list shows the new text; the selection stays and the page is not refilled.
     const int32_t row = SelectedRow();
     RebuildingList = true;
-    host_.RefreshObjectList();
+    RefreshObjectList();
     SelectRow(row);
     RebuildingList = false;
 }

@@ -1,7 +1,7 @@
 // The behaviour of the "Edit animation" tab: creating objects, the object list and its
 // selection, the property pages, reordering and deleting, and the preview with direct
-// manipulation of the selected box. The window builds the controls and hands them over;
-// every change goes straight into the Project.
+// manipulation of the selected box. The window builds the controls and hands them over to
+// the editor, which owns that one list of them; every change goes straight into the Project.
 #pragma once
 
 #include "editor/preview_painter.h"
@@ -30,7 +30,8 @@ class QTreeWidget;
 class QWidget;
 class TSwatchColorComboBox;
 
-// The editing tab's controls, named as in the window layout. The window owns them.
+// The editing tab's controls, named as in the window layout. The widgets are the window's
+// children; the editor holds the one list of them.
 struct EditorControls {
     QPushButton* NewObjBtn = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -69,8 +70,6 @@ struct EditorControls {
 
 // What the editor asks of its window.
 struct EditorHost {
-    // Rebuilds the object list view from the Project (no row selected afterwards).
-    std::function<void()> RefreshObjectList;
     // The picture open dialog; nothing when the user cancelled.
     std::function<std::optional<QString>()> ChoosePictureFile;
     // A message box with an OK button, a stop icon and no caption of its own.
@@ -81,8 +80,10 @@ class AnimationEditor : public QObject {
     Q_OBJECT
 
 public:
-    AnimationEditor(Project& project, const EditorControls& controls, EditorHost host,
+    AnimationEditor(Project& project, EditorControls controls, EditorHost host,
                     QObject* parent = nullptr);
+
+    const EditorControls& Controls() const { return c_; }
 
     // Connects the controls' signals to the handlers below.
     void ConnectControls();
@@ -94,6 +95,8 @@ public:
     void Bild1Click();
 
     // The object list.
+    // Rebuilds the object list view from the Project (no row selected afterwards).
+    void RefreshObjectList();
     void ListView1Click();
     void ListView1Change();
     void DellObBtnClick();

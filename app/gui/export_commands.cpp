@@ -15,8 +15,10 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QSpinBox>
+#include <QPushButton>
 #include <QWidget>
+
+#include <array>
 
 namespace {
 
@@ -45,7 +47,7 @@ public:
     explicit BuildGuard(ExportCommands& commands)
         : commands_(commands), controls_(commands.controls_) {
         commands_.building_ = true;
-        for (QWidget* widget : controls_.busyDisabled)
+        for (QWidget* widget : BuildButtons())
             if (widget) {
                 wasEnabled_.push_back(widget->isEnabled());
                 widget->setEnabled(false);
@@ -90,7 +92,7 @@ public:
             hooks_->OnMouseMsg = std::move(mouse_);
         }
         size_t i = 0;
-        for (QWidget* widget : controls_.busyDisabled)
+        for (QWidget* widget : BuildButtons())
             if (widget)
                 widget->setEnabled(wasEnabled_[i++]);
         commands_.building_ = false;
@@ -106,6 +108,9 @@ public:
     }
 
 private:
+    std::array<QWidget*, 2> BuildButtons() const {
+        return {controls_.PlayBtn, controls_.CreateFlashBtn};
+    }
     void AllowRepaint() {
         if (holdWindow_)
             return;
@@ -164,8 +169,8 @@ bool ExportCommands::BuildMovie(const QString& movieFile) {
     Result result;
     {
         BuildGuard guard(*this);
-        const double framesPerSecond = controls_.BpSEd ? controls_.BpSEd->value() : 5;
-        const MovieSettings settings{framesPerSecond, JpegQuality(project_.Compression)};
+        const MovieSettings settings{static_cast<double>(project_.FramesPerSecond),
+                                     JpegQuality(project_.Compression)};
         result =
             ::BuildMovie(project_, LocalPath(movieFile), settings,
                          [&guard](int32_t done, int32_t count) { guard.Progress(done, count); });

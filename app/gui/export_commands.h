@@ -1,6 +1,7 @@
 // "Play" and "Create Flash file...": build the movie with a progress bar, fill the HTML code
-// box, save the page next to the movie and show the page or the movie. The main window hands
-// over its controls; this class holds no window of its own.
+// box, save the page next to the movie and show the page or the movie. The main window builds
+// the movie tab's controls and hands them over; this class holds the one list of them and no
+// window of its own.
 #pragma once
 
 #include "app/gui/local_web_server.h"
@@ -18,24 +19,25 @@
 class QCheckBox;
 class QProgressBar;
 class QPlainTextEdit;
-class QSpinBox;
+class QPushButton;
 class QWidget;
 class TrasWinGod;
 
 inline constexpr const char* kPageNotSavedMessage = "Can not save the HTML page %1";
 
-// What the commands use of the main window.
+// What the commands use of the main window: the movie tab's controls, named as in the window
+// layout, the Play button of the editing tab and the window's services.
 struct ExportControls {
     QWidget* owner = nullptr; // parent of boxes and dialogs
     TFileDialogSettings* SaveDialog1 = nullptr;
-    QSpinBox* BpSEd = nullptr; // frames per second
+    QPushButton* PlayBtn = nullptr; // the build buttons rest while a build runs
+    QPushButton* CreateFlashBtn = nullptr;
     QCheckBox* AutoLoadFlashCheck = nullptr;
     QCheckBox* CreateHTMLCheck = nullptr;
     QCheckBox* PlayerPageCheck = nullptr; // copy the browser player next to the page
     QPlainTextEdit* Memo1 = nullptr;
-    QProgressBar* BuildProgress = nullptr;
-    std::vector<QWidget*> busyDisabled; // the buttons that start a build
-    QWidget* preview = nullptr;         // not painted while a build runs
+    QProgressBar* BuildProgress = nullptr; // in the status bar while a movie is built
+    QWidget* preview = nullptr;            // not painted while a build runs
     // True while a recording runs: its timer must not fire in the middle of a build, so the
     // build then keeps the window waiting until it is done.
     std::function<bool()> recordingActive;
@@ -49,13 +51,15 @@ public:
     ExportCommands(UiServices& ui, Project& project, ExportControls controls);
     ~ExportCommands();
 
+    const ExportControls& Controls() const { return controls_; }
+
     // programFolder ends in '/'; cacheFolder is where Play goes when it cannot write there.
     void SetFolders(const QString& programFolder, const QString& cacheFolder);
 
     void PlayBtnClick();
     void CreateFlashBtnClick();
-    // Builds the movie into movieFile at the frames per second of BpSEd and the project's
-    // JPEG quality, then runs ListView1Click. False (after a message) when the movie could
+    // Builds the movie into movieFile at the project's frames per second and JPEG
+    // quality, then runs ListView1Click. False (after a message) when the movie could
     // not be written.
     bool BuildMovie(const QString& movieFile);
     // Fills Memo1, saves the page next to movieFile and shows the page or the movie. The

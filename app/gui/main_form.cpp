@@ -44,33 +44,34 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
     setObjectName(QStringLiteral("MainForm"));
     setWindowIcon(ProgramIcon());
 
+    OpenDialog1 = {kProjectFilter, ".fmo", {}};
+    SaveDialog2 = {kProjectFilter, ".fmo", {}};
+    SaveDialog1 = {kMovieFilter, ".swf", {}};
+
     BuildToolBar();
-    PageControl1 = new QTabWidget;
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setDocumentMode(false);
-    TabSheet2 = BuildRecordTab();
-    TabSheet1 = BuildEditTab();
-    TabSheet3 = BuildMovieTab();
-    PageControl1->addTab(TabSheet2, QStringLiteral("Record screen action"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Edit animation"));
-    PageControl1->addTab(TabSheet3, QStringLiteral("Create Flash movie"));
-    PageControl1->setCurrentIndex(0);
+    QTabWidget* pages = controls_.PageControl1 = new QTabWidget;
+    pages->setObjectName(QStringLiteral("PageControl1"));
+    pages->setDocumentMode(false);
+    // The Play button sits on the editing tab but runs the movie commands.
+    ExportControls movieCommands;
+    controls_.TabSheet2 = BuildRecordTab();
+    controls_.TabSheet1 = BuildEditTab(movieCommands);
+    controls_.TabSheet3 = BuildMovieTab(std::move(movieCommands));
+    pages->addTab(controls_.TabSheet2, QStringLiteral("Record screen action"));
+    pages->addTab(controls_.TabSheet1, QStringLiteral("Edit animation"));
+    pages->addTab(controls_.TabSheet3, QStringLiteral("Create Flash movie"));
+    pages->setCurrentIndex(0);
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 4, 6, 0);
     layout->setSpacing(0);
-    layout->addWidget(PageControl1, 1);
-    BuildBottomBar();
-    layout->addWidget(wwwBtn->parentWidget());
+    layout->addWidget(pages, 1);
+    layout->addWidget(BuildBottomBar());
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
 
-    OpenDialog1 = {kProjectFilter, ".fmo", {}};
-    SaveDialog2 = {kProjectFilter, ".fmo", {}};
-    SaveDialog1 = {kMovieFilter, ".swf", {}};
-
-    AboutBox = new TAboutBox(this);
+    controls_.AboutBox = new TAboutBox(this);
 
     resize(kWidth, kHeight);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -82,8 +83,8 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
 
 TMainForm::~TMainForm() {
     // The editor goes first: no control may reach it once the project is gone.
-    delete Editor;
-    Editor = nullptr;
+    delete editor_;
+    editor_ = nullptr;
     recording_.reset(); // removes the mouse hook while the component still exists
     FormDestroy();
     hookComponent_.reset(); // removes the hooks before the host goes
@@ -112,11 +113,10 @@ bool TMainForm::FormCreate(const QString& programFolder) {
 void TMainForm::InstallKeyboardHook() {
     hookHost_ = std::make_unique<XcbHookHost>();
     hookComponent_ = std::make_unique<TrasWinGod>(*hookHost_, project_.ProgramFolder);
-    rasWinGod1 = hookComponent_.get();
     ConnectRecorder();
     // Without the hook the program runs on, only the hot key does not work.
     try {
-        rasWinGod1->InstallKeyboardHook();
+        hookComponent_->InstallKeyboardHook();
     } catch (const HookError& error) {
         ui_.ShowMessage(this, {QString::fromUtf8(error.what()), DefaultCaption(), QMessageBox::Ok,
                                QMessageBox::Critical});
@@ -129,39 +129,27 @@ void TMainForm::SetCurrentFileName(const QString& fileName) {
 }
 
 void TMainForm::UpdateAreaLabel() {
-    ScreenInfo->setText(AreaLabelText(project_.Area));
+    record_.ScreenInfo->setText(AreaLabelText(project_.Area));
 }
 
 void TMainForm::CompressEdChange() {
-    project_.Compression = CompressEd->value();
+    project_.Compression = record_.CompressEd->value();
 }
 
 void TMainForm::BpSEdChange() {
-    project_.FramesPerSecond = BpSEd->value();
+    project_.FramesPerSecond = record_.BpSEd->value();
 }
 
 void TMainForm::ShowProjectSettings() {
-    BpSEd->setValue(project_.FramesPerSecond);
-    CompressEd->setValue(project_.Compression);
+    record_.BpSEd->setValue(project_.FramesPerSecond);
+    record_.CompressEd->setValue(project_.Compression);
     // The fields clamp; the project keeps what they show.
     BpSEdChange();
     CompressEdChange();
 }
 
 void TMainForm::RefreshObjectList() {
-    ListView1->setUpdatesEnabled(false);
-    ListView1->clear();
-    QList<QTreeWidgetItem*> items;
-    for (const std::string& row : ObjectListRows(project_))
-        items << new QTreeWidgetItem(QStringList(ProjectText(row)));
-    ListView1->addTopLevelItems(items);
-    ListView1->setUpdatesEnabled(true);
-    RepaintPreview();
-}
-
-void TMainForm::RepaintPreview() {
-    PaintBox1->setFixedSize(std::max(1, project_.MovieWidth), std::max(1, project_.MovieHeight));
-    PaintBox1->update();
+    editor_->RefreshObjectList();
 }
 
 void TMainForm::ShowError(const QString& text) {
@@ -217,8 +205,6 @@ void TMainForm::SaveAsBtnClick() {
 }
 
 void TMainForm::SaveTo(const QString& path) {
-    BpSEdChange();
-    CompressEdChange();
     Result result = SaveProject(project_, LocalPath(path));
     if (!result) {
         ShowError(QString::fromStdString(result.message));
@@ -245,7 +231,7 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::ueberbtnClick() {
-    ui_.ShowModal(*AboutBox);
+    ui_.ShowModal(*controls_.AboutBox);
 }
 
 void TMainForm::hilfebtnClick() {

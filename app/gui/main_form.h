@@ -1,7 +1,7 @@
 // The program's main window: the tool bar with the project commands, the recording,
 // editing and movie tabs, the bottom bar and the status bar. It owns the Project for the
-// whole run. Handlers keep the names the product has always used and stay thin: the work
-// is done by the model.
+// whole run. Handlers keep the names the product has always used and stay thin: they hand
+// the work to the model, the recording session, the editor and the movie commands.
 #pragma once
 
 #include "app/gui/local_path.h"
@@ -12,36 +12,23 @@
 #include <QString>
 
 #include <memory>
-
 #include <string>
 
 class ExportCommands;
+struct EditorControls;
+struct ExportControls;
 class PictureButton;
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QDoubleSpinBox;
-class QFontComboBox;
 class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
-class QScrollArea;
-class QSlider;
 class QSpinBox;
 class QTabWidget;
-class QTimer;
 class QToolBar;
 class QToolButton;
-class QTreeWidget;
 class AnimationEditor;
 class RecordingSession;
 class TAboutBox;
 class TPaintBox;
 class TSelectForm;
-class TSwatchColorComboBox;
 class TrasWinGod;
 class XcbHookHost;
 struct MouseHookStruct;
@@ -75,6 +62,40 @@ inline constexpr const char* kErrorCaption = "Error";
 QString AreaLabelText(const CaptureArea& area);
 // A text of the project (object text, row text, font name) for display.
 QString ProjectText(const std::string& text);
+
+// The window's own controls, named as in the window layout: the tool bar, the tabs, the
+// bottom bar and the about box.
+struct WindowControls {
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* NewBtn = nullptr;
+    QToolButton* OpenBtn = nullptr;
+    QToolButton* SaveBtn = nullptr;
+    QToolButton* SaveAsBtn = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet2 = nullptr; // Record screen action
+    QWidget* TabSheet1 = nullptr; // Edit animation
+    QWidget* TabSheet3 = nullptr; // Create Flash movie
+    QToolButton* wwwBtn = nullptr;
+    PictureButton* ueberbtn = nullptr;
+    PictureButton* hilfebtn = nullptr;
+    PictureButton* EndeBtn = nullptr;
+    TAboutBox* AboutBox = nullptr;
+};
+
+// The "Record screen action" tab's controls. The fields show the project's frames per
+// second and compression; the project is what the commands read.
+struct RecordControls {
+    QPushButton* RecordBtn = nullptr;
+    QPushButton* StopBtn = nullptr;
+    QPushButton* FullScreenBtn = nullptr;
+    QPushButton* SelArea2Btn = nullptr;
+    QLabel* ScreenInfo = nullptr;
+    QSpinBox* BpSEd = nullptr;
+    QSpinBox* CompressEd = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* HotKeyNote = nullptr;
+    TSelectForm* SelectForm = nullptr; // the one area selection window of the run
+};
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -128,10 +149,10 @@ public:
     // The recorder as the window runs it; exists from FormCreate on.
     RecordingSession* Recording() { return recording_.get(); }
 
-    // Shared with the other Parts of the window.
+    // Used by the tabs and the tests.
     void SetCurrentFileName(const QString& fileName);
+    // Rebuilds the editing tab's object list from the project.
     void RefreshObjectList();
-    void RepaintPreview();
     void UpdateAreaLabel();
     // Puts the project's frames per second and compression into their fields, which bring
     // them into range, and keeps the project equal to the fields.
@@ -140,108 +161,32 @@ public:
     // OK/Cancel question with an information icon; true for OK.
     bool Confirm(const QString& text, const QString& caption);
 
-    // --- Controls, with the names of the window layout ---------------------------------
-    QToolBar* ToolBar1 = nullptr;
-    QToolButton* NewBtn = nullptr;
-    QToolButton* OpenBtn = nullptr;
-    QToolButton* SaveBtn = nullptr;
-    QToolButton* SaveAsBtn = nullptr;
-
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet2 = nullptr; // Record screen action
-    QWidget* TabSheet1 = nullptr; // Edit animation
-    QWidget* TabSheet3 = nullptr; // Create Flash movie
-
-    // Recording tab.
-    QPushButton* RecordBtn = nullptr;
-    QPushButton* StopBtn = nullptr;
-    QPushButton* FullScreenBtn = nullptr;
-    QPushButton* SelArea2Btn = nullptr;
-    QLabel* ScreenInfo = nullptr;
-    QSpinBox* BpSEd = nullptr;
-    QSpinBox* CompressEd = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* HotKeyNote = nullptr;
-
-    // Editing tab.
-    QPushButton* NewObjBtn = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* AddTextObjekt = nullptr;
-    QAction* VektorObjekt1 = nullptr;
-    QAction* Bild1 = nullptr;
-    QTreeWidget* ListView1 = nullptr;
-    QToolButton* DellObBtn = nullptr;
-    QToolButton* MoveUpBtn = nullptr;
-    QToolButton* MoveDownBtn = nullptr;
-    QPushButton* PlayBtn = nullptr;
-    QCheckBox* OnlyActualCheck = nullptr;
-    QCheckBox* NoArrowsCheck = nullptr;
-    QScrollArea* ScrollBox1 = nullptr;
-    TPaintBox* PaintBox1 = nullptr;
-    QTabWidget* PageControl2 = nullptr;
-    QWidget* TextPage = nullptr;
-    QWidget* VectorPage = nullptr;
-    QWidget* PicturePage = nullptr;
-    QLineEdit* TextEd = nullptr;
-    QFontComboBox* FontEd = nullptr;
-    TSwatchColorComboBox* TFarbeEd = nullptr;
-    QComboBox* FontSize = nullptr;
-    QDoubleSpinBox* RotEd = nullptr;
-    QSpinBox* TimeEd = nullptr;
-    QSlider* TransEd = nullptr;
-    QCheckBox* DelObCheck = nullptr;
-    QComboBox* ObjectKindBox = nullptr;
-    TSwatchColorComboBox* TFarbeEd2 = nullptr;
-    QSlider* TransEd2 = nullptr;
-    QDoubleSpinBox* RotEd2 = nullptr;
-    QSpinBox* TimeEd2 = nullptr;
-    QCheckBox* DelObCheck2 = nullptr;
-    QDoubleSpinBox* RotEd3 = nullptr;
-    QSpinBox* TimeEd3 = nullptr;
-    QCheckBox* DelObCheck3 = nullptr;
-
-    // Movie tab.
-    QPushButton* CreateFlashBtn = nullptr;
-    QCheckBox* AutoLoadFlashCheck = nullptr;
-    QCheckBox* CreateHTMLCheck = nullptr;
-    QLabel* HtmlSourceLabel = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QCheckBox* PlayerPageCheck = nullptr;  // "Make the page play in browsers without Flash"
-    QProgressBar* BuildProgress = nullptr; // in the status bar while a movie is built
-
-    // Bottom bar.
-    QToolButton* wwwBtn = nullptr;
-    PictureButton* ueberbtn = nullptr;
-    PictureButton* hilfebtn = nullptr;
-    PictureButton* EndeBtn = nullptr;
-
-    // Components.
+    // Components, with the names of the window layout.
     TFileDialogSettings OpenDialog1;
     TFileDialogSettings SaveDialog2;
     TFileDialogSettings OpenDialog2;
     TFileDialogSettings SaveDialog1;
-    QTimer* Timer1 = nullptr;
-    TAboutBox* AboutBox = nullptr;
-    TSelectForm* SelectForm = nullptr; // the one area selection window of the run
+
+    // Each group of controls has one owner: the window keeps its own and the recording
+    // tab's, the editor the editing tab's, the movie commands the movie tab's.
+    const WindowControls& Controls() const { return controls_; }
+    const RecordControls& RecordTab() const { return record_; }
+    // The editing tab's behaviour; exists from construction on.
+    AnimationEditor& Editor() { return *editor_; }
     // The global hook component; exists from FormCreate on. The recorder assigns its
     // OnKeybrdMsg and OnMouseMsg events.
-    TrasWinGod* rasWinGod1 = nullptr;
-
-    // The editing tab's behaviour: object commands, property pages, preview and mouse. It
-    // keeps the FillingControls and RebuildingList flags that stop programmatic changes of
-    // its controls from echoing back.
-    AnimationEditor* Editor = nullptr;
+    TrasWinGod* rasWinGod1() { return hookComponent_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildToolBar();
-    void BuildBottomBar();
+    QWidget* BuildBottomBar();
     QWidget* BuildRecordTab();
-    QWidget* BuildEditTab();
-    QWidget* BuildMovieTab();
-    QWidget* BuildPropertyPages();
+    QWidget* BuildEditTab(ExportControls& movieCommands);
+    void ConnectEditor(EditorControls controls, TPaintBox& paintBox);
+    QWidget* BuildMovieTab(ExportControls movieCommands);
     void InstallKeyboardHook();
     void ConnectRecorder();
     void ApplyRecorderButtonStates(bool recording);
@@ -252,8 +197,12 @@ private:
     UiServices& ui_;
     Project project_;
     QString programFolder_;
+    WindowControls controls_;
+    RecordControls record_;
     std::unique_ptr<XcbHookHost> hookHost_; // outlives the component
     std::unique_ptr<TrasWinGod> hookComponent_;
     std::unique_ptr<ExportCommands> export_;
     std::unique_ptr<RecordingSession> recording_; // released before the hooks and the project
+    // Child of the window; deleted first by the destructor, before the project goes.
+    AnimationEditor* editor_ = nullptr;
 };

@@ -28,30 +28,33 @@ QToolButton* MakeToolButton(const QString& caption, const QString& hint, ToolIco
 } // namespace
 
 void TMainForm::BuildToolBar() {
-    ToolBar1 = addToolBar(QStringLiteral("Project"));
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    ToolBar1->setIconSize(QSize(16, 16));
+    WindowControls& c = controls_;
+    c.ToolBar1 = addToolBar(QStringLiteral("Project"));
+    c.ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    c.ToolBar1->setMovable(false);
+    c.ToolBar1->setFloatable(false);
+    c.ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    c.ToolBar1->setIconSize(QSize(16, 16));
 
-    NewBtn = MakeToolButton(QStringLiteral("&New"), QStringLiteral("Create a new flash movie"),
-                            ToolIcon::New);
-    OpenBtn = MakeToolButton(QStringLiteral("&Open..."),
-                             QStringLiteral("Open a existing Clipmoor movie"), ToolIcon::Open);
-    SaveBtn = MakeToolButton(QStringLiteral("&Save"),
-                             QStringLiteral("Save the movie as Clipmoor file"), ToolIcon::Save);
-    SaveAsBtn = MakeToolButton(QStringLiteral("Save &as..."),
-                               QStringLiteral("Save the movie as Clipmoor file"), ToolIcon::SaveAs);
-    for (QToolButton* button : {NewBtn, OpenBtn, SaveBtn, SaveAsBtn})
-        ToolBar1->addWidget(button);
-    connect(NewBtn, &QToolButton::clicked, this, &TMainForm::NewBtnClick);
-    connect(OpenBtn, &QToolButton::clicked, this, &TMainForm::OpenBtnClick);
-    connect(SaveBtn, &QToolButton::clicked, this, &TMainForm::SaveBtnClick);
-    connect(SaveAsBtn, &QToolButton::clicked, this, &TMainForm::SaveAsBtnClick);
+    c.NewBtn = MakeToolButton(QStringLiteral("&New"), QStringLiteral("Create a new flash movie"),
+                              ToolIcon::New);
+    c.OpenBtn = MakeToolButton(QStringLiteral("&Open..."),
+                               QStringLiteral("Open a existing Clipmoor movie"), ToolIcon::Open);
+    c.SaveBtn = MakeToolButton(QStringLiteral("&Save"),
+                               QStringLiteral("Save the movie as Clipmoor file"), ToolIcon::Save);
+    c.SaveAsBtn =
+        MakeToolButton(QStringLiteral("Save &as..."),
+                       QStringLiteral("Save the movie as Clipmoor file"), ToolIcon::SaveAs);
+    for (QToolButton* button : {c.NewBtn, c.OpenBtn, c.SaveBtn, c.SaveAsBtn})
+        c.ToolBar1->addWidget(button);
+    connect(c.NewBtn, &QToolButton::clicked, this, &TMainForm::NewBtnClick);
+    connect(c.OpenBtn, &QToolButton::clicked, this, &TMainForm::OpenBtnClick);
+    connect(c.SaveBtn, &QToolButton::clicked, this, &TMainForm::SaveBtnClick);
+    connect(c.SaveAsBtn, &QToolButton::clicked, this, &TMainForm::SaveAsBtnClick);
 }
 
-void TMainForm::BuildBottomBar() {
+QWidget* TMainForm::BuildBottomBar() {
+    WindowControls& c = controls_;
     auto* bar = new QWidget;
     bar->setObjectName(QStringLiteral("BottomPanel"));
     bar->setFixedHeight(41);
@@ -59,28 +62,29 @@ void TMainForm::BuildBottomBar() {
     layout->setContentsMargins(0, 5, 0, 5);
     layout->setSpacing(8);
 
-    wwwBtn = new QToolButton;
-    wwwBtn->setText(QString::fromUtf8(kMakerWebCaption));
-    wwwBtn->setIcon(MakeToolIcon(ToolIcon::Web));
-    wwwBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    wwwBtn->setAutoRaise(true);
-    wwwBtn->setCursor(Qt::PointingHandCursor);
-    SetHint(wwwBtn, QStringLiteral("Go to the Vantrel website..."));
-    connect(wwwBtn, &QToolButton::clicked, this, &TMainForm::wwwBtnClick);
+    c.wwwBtn = new QToolButton;
+    c.wwwBtn->setText(QString::fromUtf8(kMakerWebCaption));
+    c.wwwBtn->setIcon(MakeToolIcon(ToolIcon::Web));
+    c.wwwBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    c.wwwBtn->setAutoRaise(true);
+    c.wwwBtn->setCursor(Qt::PointingHandCursor);
+    SetHint(c.wwwBtn, QStringLiteral("Go to the Vantrel website..."));
+    connect(c.wwwBtn, &QToolButton::clicked, this, &TMainForm::wwwBtnClick);
 
-    ueberbtn = new PictureButton(ButtonGlyph::Info, QStringLiteral("Info"));
-    hilfebtn = new PictureButton(ButtonGlyph::Help, QStringLiteral("Help"));
-    EndeBtn = new PictureButton(ButtonGlyph::Quit, QStringLiteral("Quit"));
-    SetHint(ueberbtn, QStringLiteral("Information about the program"));
-    SetHint(hilfebtn, QStringLiteral("Information about the program"));
-    SetHint(EndeBtn, QStringLiteral("Quit the program"));
-    connect(ueberbtn, &PictureButton::Clicked, this, &TMainForm::ueberbtnClick);
-    connect(hilfebtn, &PictureButton::Clicked, this, &TMainForm::hilfebtnClick);
-    connect(EndeBtn, &PictureButton::Clicked, this, &TMainForm::EndeBtnClick);
+    c.ueberbtn = new PictureButton(ButtonGlyph::Info, QStringLiteral("Info"));
+    c.hilfebtn = new PictureButton(ButtonGlyph::Help, QStringLiteral("Help"));
+    c.EndeBtn = new PictureButton(ButtonGlyph::Quit, QStringLiteral("Quit"));
+    SetHint(c.ueberbtn, QStringLiteral("Information about the program"));
+    SetHint(c.hilfebtn, QStringLiteral("Information about the program"));
+    SetHint(c.EndeBtn, QStringLiteral("Quit the program"));
+    connect(c.ueberbtn, &PictureButton::Clicked, this, &TMainForm::ueberbtnClick);
+    connect(c.hilfebtn, &PictureButton::Clicked, this, &TMainForm::hilfebtnClick);
+    connect(c.EndeBtn, &PictureButton::Clicked, this, &TMainForm::EndeBtnClick);
 
-    layout->addWidget(wwwBtn);
+    layout->addWidget(c.wwwBtn);
     layout->addStretch(1);
-    layout->addWidget(ueberbtn);
-    layout->addWidget(hilfebtn);
-    layout->addWidget(EndeBtn);
+    layout->addWidget(c.ueberbtn);
+    layout->addWidget(c.hilfebtn);
+    layout->addWidget(c.EndeBtn);
+    return bar;
 }

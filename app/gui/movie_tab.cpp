@@ -2,9 +2,9 @@
 #include "app/gui/artwork.h"
 #include "app/gui/export_commands.h"
 #include "app/gui/main_form.h"
-#include "app/gui/paint_box.h"
 #include "app/gui/tab_decor.h"
 #include "editor/animation_editor.h"
+#include "record/ui/recording_session.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -17,76 +17,64 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-QWidget* TMainForm::BuildMovieTab() {
+QWidget* TMainForm::BuildMovieTab(ExportControls c) {
     auto* content = new QWidget;
     auto* columns = new QHBoxLayout(content);
     columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(12);
     columns->addWidget(new SidePanel(PanelPicture::Movie, QStringLiteral("Create Flash movie")));
 
-    CreateFlashBtn =
+    c.CreateFlashBtn =
         new QPushButton(MakeToolIcon(ToolIcon::Movie), QStringLiteral("Create Flash file..."));
-    CreateFlashBtn->setMinimumWidth(180);
-    AutoLoadFlashCheck =
+    c.CreateFlashBtn->setMinimumWidth(180);
+    c.AutoLoadFlashCheck =
         new QCheckBox(QStringLiteral("Show file in the Flash player after creation"));
-    AutoLoadFlashCheck->setChecked(true);
-    CreateHTMLCheck = new QCheckBox(QStringLiteral("Also create a HTML file"));
-    CreateHTMLCheck->setChecked(true);
-    PlayerPageCheck = new QCheckBox(QStringLiteral("Make the page play in browsers without Flash"));
-    PlayerPageCheck->setToolTip(
+    c.AutoLoadFlashCheck->setChecked(true);
+    c.CreateHTMLCheck = new QCheckBox(QStringLiteral("Also create a HTML file"));
+    c.CreateHTMLCheck->setChecked(true);
+    c.PlayerPageCheck =
+        new QCheckBox(QStringLiteral("Make the page play in browsers without Flash"));
+    c.PlayerPageCheck->setToolTip(
         QStringLiteral("Copies the browser player next to the page and adds its script line"));
-    HtmlSourceLabel = new QLabel(QStringLiteral(
+    auto* htmlSourceLabel = new QLabel(QStringLiteral(
         "HTML source code - you may use it for your website (copy and paste into existing HTML "
         "source code):"));
-    HtmlSourceLabel->setWordWrap(true);
-    Memo1 = new QPlainTextEdit;
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    htmlSourceLabel->setWordWrap(true);
+    c.Memo1 = new QPlainTextEdit;
+    c.Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    c.Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     auto* controls = new QVBoxLayout;
     controls->setSpacing(8);
     auto* buttonRow = new QHBoxLayout;
-    buttonRow->addWidget(CreateFlashBtn);
+    buttonRow->addWidget(c.CreateFlashBtn);
     buttonRow->addStretch(1);
     controls->addLayout(buttonRow);
-    controls->addWidget(AutoLoadFlashCheck);
-    controls->addWidget(CreateHTMLCheck);
-    controls->addWidget(PlayerPageCheck);
+    controls->addWidget(c.AutoLoadFlashCheck);
+    controls->addWidget(c.CreateHTMLCheck);
+    controls->addWidget(c.PlayerPageCheck);
     controls->addSpacing(6);
-    controls->addWidget(HtmlSourceLabel);
-    controls->addWidget(Memo1, 1);
+    controls->addWidget(htmlSourceLabel);
+    controls->addWidget(c.Memo1, 1);
     columns->addLayout(controls, 1);
 
     // Frames done of all frames while a movie is built; seen from every tab.
-    BuildProgress = new QProgressBar;
-    BuildProgress->setMaximumWidth(220);
-    BuildProgress->setFormat(QStringLiteral("Frame %v of %m"));
-    BuildProgress->hide();
-    statusBar()->addPermanentWidget(BuildProgress);
+    c.BuildProgress = new QProgressBar;
+    c.BuildProgress->setMaximumWidth(220);
+    c.BuildProgress->setFormat(QStringLiteral("Frame %v of %m"));
+    c.BuildProgress->hide();
+    statusBar()->addPermanentWidget(c.BuildProgress);
 
-    ExportControls exportControls;
-    exportControls.owner = this;
-    exportControls.SaveDialog1 = &SaveDialog1;
-    exportControls.BpSEd = BpSEd;
-    exportControls.AutoLoadFlashCheck = AutoLoadFlashCheck;
-    exportControls.CreateHTMLCheck = CreateHTMLCheck;
-    exportControls.PlayerPageCheck = PlayerPageCheck;
-    exportControls.Memo1 = Memo1;
-    exportControls.BuildProgress = BuildProgress;
-    exportControls.busyDisabled = {PlayBtn, CreateFlashBtn};
-    exportControls.preview = PaintBox1;
-    exportControls.recordingActive = [this] { return StopBtn && StopBtn->isEnabled(); };
-    exportControls.hooks = [this] { return rasWinGod1; };
-    exportControls.ListView1Click = [this] {
-        if (Editor)
-            Editor->ListView1Click();
-    };
-    exportControls.ShowError = [this](const QString& text) { ShowError(text); };
-    export_ = std::make_unique<ExportCommands>(ui_, project_, std::move(exportControls));
-
-    connect(CreateFlashBtn, &QPushButton::clicked, this, &TMainForm::CreateFlashBtnClick);
-    if (PlayBtn)
-        connect(PlayBtn, &QPushButton::clicked, this, &TMainForm::PlayBtnClick);
+    c.owner = this;
+    c.SaveDialog1 = &SaveDialog1;
+    c.preview = editor_->Controls().PaintBox1;
+    c.recordingActive = [this] { return recording_ && recording_->Recording(); };
+    c.hooks = [this] { return hookComponent_.get(); };
+    c.ListView1Click = [this] { editor_->ListView1Click(); };
+    c.ShowError = [this](const QString& text) { ShowError(text); };
+    connect(c.CreateFlashBtn, &QPushButton::clicked, this, &TMainForm::CreateFlashBtnClick);
+    connect(c.PlayBtn, &QPushButton::clicked, this, &TMainForm::PlayBtnClick);
+    export_ = std::make_unique<ExportCommands>(ui_, project_, std::move(c));
 
     return MakeTabPage(QStringLiteral("Create Flash movie - here you can create the Flash file "
                                       "(SWF) and an HTML file to upload both to the web"),

@@ -2,6 +2,8 @@
 // track and the hot key. The engine and its timer live in the RecordingSession.
 #include "app/gui/main_form.h"
 
+#include "editor/animation_editor.h"
+#include "model/project_objects.h"
 #include "record/core/capture_geometry.h"
 #include "record/core/recorder.h"
 #include "record/hooks/ras_win_god.h"
@@ -12,25 +14,23 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
 
 void TMainForm::ConnectRecorder() {
     if (recording_)
         return;
-    recording_ = std::make_unique<RecordingSession>(project_, rasWinGod1);
-    Timer1 = &recording_->Timer();
-    Timer1->setInterval(RecordingIntervalMs(BpSEd->value()));
+    TrasWinGod* hooks = hookComponent_.get();
+    recording_ = std::make_unique<RecordingSession>(project_, hooks);
+    recording_->Timer().setInterval(RecordingIntervalMs(project_.FramesPerSecond));
     connect(recording_.get(), &RecordingSession::stoppedBySelf, this,
             &TMainForm::RecordingStoppedBySelf);
-    if (rasWinGod1) {
-        rasWinGod1->OnMouseMsg = [this](int32_t code, uint32_t mesId, const MouseHookStruct& m) {
+    if (hooks) {
+        hooks->OnMouseMsg = [this](int32_t code, uint32_t mesId, const MouseHookStruct& m) {
             rasWinGod1MouseMsg(code, mesId, m);
         };
-        rasWinGod1->OnKeybrdMsg = [this](int32_t code, int32_t vkCode, int32_t ksInfo) {
+        hooks->OnKeybrdMsg = [this](int32_t code, int32_t vkCode, int32_t ksInfo) {
             rasWinGod1KeybrdMsg(code, vkCode, ksInfo);
         };
     }
@@ -47,29 +47,29 @@ void TMainForm::FullScreenBtnClick() {
 }
 
 void TMainForm::SelArea2BtnClick() {
-    const bool recording = recording_ && recording_->TimerEnabled();
-    if (SelectArea(*SelectForm, project_.Area, recording))
+    const bool recording = recording_ && recording_->Recording();
+    if (SelectArea(*record_.SelectForm, project_.Area, recording))
         UpdateAreaLabel();
 }
 
 void TMainForm::ApplyRecorderButtonStates(bool recording) {
-    RecorderButtonStates states = ButtonStatesFor(recording);
-    RecordBtn->setEnabled(states.RecordBtn);
-    StopBtn->setEnabled(states.StopBtn);
-    SelArea2Btn->setEnabled(states.SelArea2Btn);
-    FullScreenBtn->setEnabled(states.FullScreenBtn);
-    // New and Open would swap the project out from under the running recorder.
-    NewBtn->setEnabled(!recording);
-    OpenBtn->setEnabled(!recording);
+    // While a recording runs only Stop works: the area is fixed, and New and Open would swap
+    // the project out from under the recorder.
+    record_.RecordBtn->setEnabled(!recording);
+    record_.StopBtn->setEnabled(recording);
+    record_.SelArea2Btn->setEnabled(!recording);
+    record_.FullScreenBtn->setEnabled(!recording);
+    controls_.NewBtn->setEnabled(!recording);
+    controls_.OpenBtn->setEnabled(!recording);
 }
 
 void TMainForm::RecordBtnClick() {
     ConnectRecorder();
-    if (recording_->TimerEnabled())
+    if (recording_->Recording())
         return;
     ApplyRecorderButtonStates(true);
     // The label keeps the area as chosen; the engine clips it to the screen.
-    QString failure = recording_->Start(project_.Area, BpSEd->value());
+    QString failure = recording_->Start(project_.Area, project_.FramesPerSecond);
     if (!failure.isEmpty()) {
         ApplyRecorderButtonStates(false);
         ShowError(failure);
@@ -84,13 +84,10 @@ void TMainForm::StopBtnClick() {
     recording_->Stop();
     ApplyRecorderButtonStates(false);
     RefreshObjectList();
-    const int32_t row = RowToSelectAfterRecording(ListView1->topLevelItemCount());
-    if (row >= 0) {
-        // Selecting reaches the editing tab's ListView1Click through the list's signals.
-        QTreeWidgetItem* item = ListView1->topLevelItem(row);
-        ListView1->setCurrentItem(item);
-        ListView1->scrollToItem(item);
-    }
+    // The last frame's Start row; selecting it reaches ListView1Click through the list's
+    // signals.
+    if (const int32_t frames = project_.Objects.Count(); frames > 0)
+        editor_->SelectRow(StartRowOf(frames - 1));
     ReportRecording();
 }
 
@@ -130,8 +127,8 @@ void TMainForm::rasWinGod1KeybrdMsg(int32_t, int32_t VKCode, int32_t KSInfo) {
     ConnectRecorder();
     if (!recording_->HotKeyMessage(VKCode, KSInfo))
         return;
-    if (RecordBtn->isEnabled())
-        RecordBtnClick();
-    else
+    if (recording_->Recording())
         StopBtnClick();
+    else
+        RecordBtnClick();
 }

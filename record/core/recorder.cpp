@@ -195,7 +195,3 @@ void Recorder::Stop() {
         Pictavo().ReserveDibMemory(0);
     memoryReserved_ = false;
 }
-
-RecorderButtonStates ButtonStatesFor(bool recording) {
-    return {!recording, recording, !recording, !recording};
-}

@@ -98,18 +98,3 @@ private:
     int64_t memoryLimit_;
     std::string stopMessage_;
 };
-
-// The enabled state of the recording page's buttons.
-struct RecorderButtonStates {
-    bool RecordBtn;
-    bool StopBtn;
-    bool SelArea2Btn;
-    bool FullScreenBtn;
-};
-RecorderButtonStates ButtonStatesFor(bool recording);
-
-// The object-list row selected after a recording stops: the Start row of the last
-// frame, or -1 when the list has fewer than two rows.
-inline int32_t RowToSelectAfterRecording(int32_t rowCount) {
-    return rowCount >= 2 ? rowCount - 2 : -1;
-}

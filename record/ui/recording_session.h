@@ -2,12 +2,11 @@
 // hook installed for the length of a recording, and the hot-key rule.
 //
 //   RecordingSession recording{project, rasWinGod1};
-//   RecordBtnClick:  buttons per ButtonStatesFor(true); recording.Start(CaptureArea, BpSEd);
-//   StopBtnClick:    recording.Stop(); buttons per ButtonStatesFor(false);
-//                    RefreshObjectList; select RowToSelectAfterRecording(rows)
+//   RecordBtnClick:  recording.Start(project.Area, project.FramesPerSecond);
+//   StopBtnClick:    recording.Stop();
 //   rasWinGod1MouseMsg:   recording.PointerMessage(MesID, MRec);
 //   rasWinGod1KeybrdMsg:  if (recording.HotKeyMessage(VKCode, KSInfo))
-//                             RecordBtn enabled ? RecordBtnClick() : StopBtnClick();
+//                             recording.Recording() ? StopBtnClick() : RecordBtnClick();
 //   stoppedBySelf(message): run StopBtnClick, then show the message.
 //   ticked(): the status bar may show SkippedTicks() and PictureBytes().
 #pragma once
@@ -43,7 +42,8 @@ public:
 
     // The recording timer, for a window that shows it under its own name.
     QTimer& Timer() { return timer_; }
-    bool TimerEnabled() const { return timer_.isActive(); }
+    // Whether a recording runs: from Start until Stop or until it stops by itself.
+    bool Recording() const { return timer_.isActive(); }
     int TimerInterval() const { return timer_.interval(); }
     const Recorder* Engine() const { return recorder_.get(); }
     int64_t SkippedTicks() const;

@@ -24,7 +24,7 @@ struct BottomBar : testing::Test {
 };
 
 TEST_F(BottomBar, QuitButtonDraggedOutAndReleasedDoesNotQuit) {
-    PictureButton* quit = form.EndeBtn;
+    PictureButton* quit = form.Controls().EndeBtn;
     QPoint inside(50, 15);
     QTest::mousePress(quit, Qt::LeftButton, {}, inside);
     EXPECT_TRUE(quit->PressedPictureShown());
@@ -56,32 +56,32 @@ TEST_F(BottomBar, QuitButtonDraggedOutAndReleasedDoesNotQuit) {
 }
 
 TEST_F(BottomBar, PicturesDifferWhenPressed) {
-    QImage normal = form.ueberbtn->NormalPicture().toImage();
-    QImage pressed = form.ueberbtn->PressedPicture().toImage();
+    QImage normal = form.Controls().ueberbtn->NormalPicture().toImage();
+    QImage pressed = form.Controls().ueberbtn->PressedPicture().toImage();
     EXPECT_EQ(normal.size(), pressed.size());
     EXPECT_NE(normal, pressed);
-    EXPECT_EQ(form.ueberbtn->size(), QSize(101, 30));
-    EXPECT_EQ(form.ueberbtn->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(form.Controls().ueberbtn->size(), QSize(101, 30));
+    EXPECT_EQ(form.Controls().ueberbtn->cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST_F(BottomBar, InfoHelpAndWebButtons) {
-    QTest::mouseClick(form.ueberbtn, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseClick(form.Controls().ueberbtn, Qt::LeftButton, {}, QPoint(10, 10));
     ASSERT_EQ(ui.modals.size(), 1u);
     auto* about = qobject_cast<TAboutBox*>(ui.modals[0]);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->windowTitle(), "Info");
     EXPECT_EQ(about->size(), QSize(298, 213));
 
-    QTest::mouseClick(form.hilfebtn, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseClick(form.Controls().hilfebtn, Qt::LeftButton, {}, QPoint(10, 10));
     ASSERT_EQ(ui.opened.size(), 1u);
     QString help = ui.opened[0].toLocalFile();
     EXPECT_EQ(help, QStringLiteral(CLIPMOOR_PROGRAM_DIR "/help/index.html"));
     EXPECT_TRUE(QFileInfo(help).isFile());
 
-    form.wwwBtn->click();
+    form.Controls().wwwBtn->click();
     ASSERT_EQ(ui.opened.size(), 2u);
     EXPECT_EQ(ui.opened[1], QUrl(QString::fromUtf8(kMakerWebAddress)));
-    EXPECT_EQ(form.wwwBtn->toolTip(), "Go to the Vantrel website...");
+    EXPECT_EQ(form.Controls().wwwBtn->toolTip(), "Go to the Vantrel website...");
     EXPECT_TRUE(ui.messages.empty());
 }
 

@@ -1,8 +1,11 @@
 // Answers the main window's questions from a script and remembers what was asked.
 #pragma once
 
+#include "app/gui/export_commands.h"
 #include "app/gui/main_form.h"
 #include "app/gui/ui_services.h"
+#include "editor/animation_editor.h"
+#include "record/ui/recording_session.h"
 
 #include <QDialog>
 

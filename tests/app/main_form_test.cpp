@@ -45,15 +45,15 @@ TEST(MainFormStartUp, FillsTheWindowFromTheScreenAndTheDefaults) {
     EXPECT_EQ(area.Top, 0);
     EXPECT_EQ(area.Right, pixels.width() - 1);
     EXPECT_EQ(area.Bottom, pixels.height() - 1);
-    EXPECT_EQ(form.ScreenInfo->text(), QStringLiteral(" Area: ( 0,0 ) - ( %1,%2 ) ")
-                                           .arg(pixels.width() - 1)
-                                           .arg(pixels.height() - 1));
+    EXPECT_EQ(form.RecordTab().ScreenInfo->text(), QStringLiteral(" Area: ( 0,0 ) - ( %1,%2 ) ")
+                                                       .arg(pixels.width() - 1)
+                                                       .arg(pixels.height() - 1));
     EXPECT_EQ(form.TheProject().MovieWidth, 500);
     EXPECT_EQ(form.TheProject().MovieHeight, 300);
     EXPECT_EQ(form.size(), QSize(750, 550));
-    ASSERT_NE(form.rasWinGod1, nullptr);
-    EXPECT_TRUE(form.rasWinGod1->KeyboardHookInstalled());
-    EXPECT_FALSE(form.rasWinGod1->MouseHookInstalled());
+    ASSERT_NE(form.rasWinGod1(), nullptr);
+    EXPECT_TRUE(form.rasWinGod1()->KeyboardHookInstalled());
+    EXPECT_FALSE(form.rasWinGod1()->MouseHookInstalled());
 }
 
 TEST(MainFormStartUp, RunsWithoutTheHotKeyWhenTheHookLibraryIsMissing) {
@@ -66,7 +66,7 @@ TEST(MainFormStartUp, RunsWithoutTheHotKeyWhenTheHookLibraryIsMissing) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Unable to install a keyboard hook!");
     EXPECT_EQ(ui.messages[0].icon, QMessageBox::Critical);
-    EXPECT_FALSE(form.rasWinGod1->KeyboardHookInstalled());
+    EXPECT_FALSE(form.rasWinGod1()->KeyboardHookInstalled());
     EXPECT_EQ(form.TheProject().MovieWidth, 500); // the rest of the start-up ran
 }
 
@@ -74,67 +74,67 @@ TEST(MainFormStartUp, TheProjectsCompressionFollowsTheCompressionField) {
     StartedForm s;
     ASSERT_TRUE(s.started);
     EXPECT_EQ(s.form->TheProject().Compression, 25);
-    s.form->CompressEd->setValue(0);
+    s.form->RecordTab().CompressEd->setValue(0);
     EXPECT_EQ(s.form->TheProject().Compression, 0);
 }
 
 TEST(MainFormControls, CarryTheirCaptionsRangesAndDefaults) {
     StartedForm s;
     TMainForm& f = *s.form;
-    EXPECT_EQ(f.NewBtn->text(), "&New");
-    EXPECT_EQ(f.OpenBtn->toolTip(), "Open a existing Clipmoor movie");
-    EXPECT_EQ(f.SaveAsBtn->text(), "Save &as...");
+    EXPECT_EQ(f.Controls().NewBtn->text(), "&New");
+    EXPECT_EQ(f.Controls().OpenBtn->toolTip(), "Open a existing Clipmoor movie");
+    EXPECT_EQ(f.Controls().SaveAsBtn->text(), "Save &as...");
 
-    ASSERT_EQ(f.PageControl1->count(), 3);
-    EXPECT_EQ(f.PageControl1->currentIndex(), 0);
-    EXPECT_EQ(f.PageControl1->widget(0), f.TabSheet2);
-    EXPECT_EQ(f.PageControl1->tabText(0), "Record screen action");
-    EXPECT_EQ(f.PageControl1->tabText(1), "Edit animation");
-    EXPECT_EQ(f.PageControl1->tabText(2), "Create Flash movie");
-    QLabel* editHeader = f.TabSheet1->findChild<QLabel*>();
+    ASSERT_EQ(f.Controls().PageControl1->count(), 3);
+    EXPECT_EQ(f.Controls().PageControl1->currentIndex(), 0);
+    EXPECT_EQ(f.Controls().PageControl1->widget(0), f.Controls().TabSheet2);
+    EXPECT_EQ(f.Controls().PageControl1->tabText(0), "Record screen action");
+    EXPECT_EQ(f.Controls().PageControl1->tabText(1), "Edit animation");
+    EXPECT_EQ(f.Controls().PageControl1->tabText(2), "Create Flash movie");
+    QLabel* editHeader = f.Controls().TabSheet1->findChild<QLabel*>();
     ASSERT_NE(editHeader, nullptr);
     EXPECT_TRUE(editHeader->font().bold());
     EXPECT_EQ(editHeader->text(), "Edit animation - create new objects with a click on \"New "
                                   "object\" or change the properties of existing objects ");
 
-    EXPECT_EQ(f.BpSEd->minimum(), 1);
-    EXPECT_EQ(f.BpSEd->maximum(), 120);
-    EXPECT_EQ(f.BpSEd->value(), 5);
-    EXPECT_EQ(f.CompressEd->maximum(), 100);
-    EXPECT_EQ(f.CompressEd->singleStep(), 5);
-    EXPECT_EQ(f.CompressEd->value(), 25);
-    EXPECT_TRUE(f.RecordBtn->isEnabled());
-    EXPECT_FALSE(f.StopBtn->isEnabled());
-    EXPECT_FALSE(f.Timer1->isActive());
-    EXPECT_EQ(f.Timer1->interval(), 200);
+    EXPECT_EQ(f.RecordTab().BpSEd->minimum(), 1);
+    EXPECT_EQ(f.RecordTab().BpSEd->maximum(), 120);
+    EXPECT_EQ(f.RecordTab().BpSEd->value(), 5);
+    EXPECT_EQ(f.RecordTab().CompressEd->maximum(), 100);
+    EXPECT_EQ(f.RecordTab().CompressEd->singleStep(), 5);
+    EXPECT_EQ(f.RecordTab().CompressEd->value(), 25);
+    EXPECT_TRUE(f.RecordTab().RecordBtn->isEnabled());
+    EXPECT_FALSE(f.RecordTab().StopBtn->isEnabled());
+    EXPECT_FALSE(f.Recording()->Timer().isActive());
+    EXPECT_EQ(f.Recording()->Timer().interval(), 200);
 
-    EXPECT_EQ(f.ListView1->headerItem()->text(0), "Object name");
-    EXPECT_EQ(f.ListView1->columnWidth(0), 155);
+    EXPECT_EQ(f.Editor().Controls().ListView1->headerItem()->text(0), "Object name");
+    EXPECT_EQ(f.Editor().Controls().ListView1->columnWidth(0), 155);
     QStringList menu;
-    for (QAction* action : f.PopupMenu1->actions())
+    for (QAction* action : f.Editor().Controls().PopupMenu1->actions())
         menu << action->text();
     EXPECT_EQ(menu, QStringList({"Text", "Vector object", "Picture"}));
-    EXPECT_EQ(f.MoveDownBtn->toolTip(), "Move object down");
-    EXPECT_TRUE(f.OnlyActualCheck->isChecked());
-    EXPECT_FALSE(f.NoArrowsCheck->isChecked());
-    EXPECT_EQ(f.PaintBox1->size(), QSize(500, 300));
+    EXPECT_EQ(f.Editor().Controls().MoveDownBtn->toolTip(), "Move object down");
+    EXPECT_TRUE(f.Editor().Controls().OnlyActualCheck->isChecked());
+    EXPECT_FALSE(f.Editor().Controls().NoArrowsCheck->isChecked());
+    EXPECT_EQ(f.Editor().Controls().PaintBox1->size(), QSize(500, 300));
 
-    EXPECT_EQ(f.PageControl2->currentWidget(), f.TextPage);
-    EXPECT_FALSE(f.PageControl2->isTabEnabled(0));
-    EXPECT_FALSE(f.PageControl2->isTabEnabled(1));
-    EXPECT_TRUE(f.PageControl2->isTabEnabled(2));
-    EXPECT_EQ(f.FontSize->currentText(), "12");
-    EXPECT_EQ(f.FontSize->count(), 24);
-    EXPECT_EQ(f.RotEd->decimals(), 1);
-    EXPECT_EQ(f.RotEd->singleStep(), 10);
-    EXPECT_EQ(f.TimeEd2->singleStep(), 1000);
-    EXPECT_EQ(f.TransEd->tickInterval(), 10);
-    EXPECT_TRUE(f.DelObCheck->isChecked());
-    EXPECT_EQ(f.TFarbeEd->HTMLcolor(), "#000000");
-    EXPECT_EQ(f.ObjectKindBox->itemText(1), "Ellipse");
+    EXPECT_EQ(f.Editor().Controls().PageControl2->currentWidget(), f.Editor().Controls().TextPage);
+    EXPECT_FALSE(f.Editor().Controls().PageControl2->isTabEnabled(0));
+    EXPECT_FALSE(f.Editor().Controls().PageControl2->isTabEnabled(1));
+    EXPECT_TRUE(f.Editor().Controls().PageControl2->isTabEnabled(2));
+    EXPECT_EQ(f.Editor().Controls().FontSize->currentText(), "12");
+    EXPECT_EQ(f.Editor().Controls().FontSize->count(), 24);
+    EXPECT_EQ(f.Editor().Controls().RotEd->decimals(), 1);
+    EXPECT_EQ(f.Editor().Controls().RotEd->singleStep(), 10);
+    EXPECT_EQ(f.Editor().Controls().TimeEd2->singleStep(), 1000);
+    EXPECT_EQ(f.Editor().Controls().TransEd->tickInterval(), 10);
+    EXPECT_TRUE(f.Editor().Controls().DelObCheck->isChecked());
+    EXPECT_EQ(f.Editor().Controls().TFarbeEd->HTMLcolor(), "#000000");
+    EXPECT_EQ(f.Editor().Controls().ObjectKindBox->itemText(1), "Ellipse");
 
-    EXPECT_TRUE(f.AutoLoadFlashCheck->isChecked());
-    EXPECT_TRUE(f.CreateHTMLCheck->isChecked());
+    EXPECT_TRUE(f.Export().Controls().AutoLoadFlashCheck->isChecked());
+    EXPECT_TRUE(f.Export().Controls().CreateHTMLCheck->isChecked());
     EXPECT_EQ(f.SaveDialog1.DefaultExt, ".swf");
 }
 

@@ -55,8 +55,8 @@ TEST_F(ProjectCommands, NewAsksAndOnlyOkClearsObjectsTrackAndTitle) {
     AddContent();
     ui.fileAnswers.push_back(dir.filePath("tour.fmo"));
     form.SaveAsBtnClick();
-    form.BpSEd->setValue(30);
-    form.CompressEd->setValue(40);
+    form.RecordTab().BpSEd->setValue(30);
+    form.RecordTab().CompressEd->setValue(40);
     project.Area = {10, 20, 300, 400};
 
     ui.answers = {QMessageBox::Cancel};
@@ -64,14 +64,14 @@ TEST_F(ProjectCommands, NewAsksAndOnlyOkClearsObjectsTrackAndTitle) {
     ExpectQuestion(0, "You will lose any information that is not saved up to now.", "File/New");
     EXPECT_EQ(project.Objects.Count(), 2);
     EXPECT_EQ(project.PointerTrack.Count(), 1);
-    EXPECT_EQ(form.ListView1->topLevelItemCount(), 4);
+    EXPECT_EQ(form.Editor().Controls().ListView1->topLevelItemCount(), 4);
     EXPECT_EQ(form.windowTitle(), "Vantrel Clipmoor 1.0 - [tour.fmo]");
 
     form.NewBtnClick(); // OK
     EXPECT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(project.Objects.Count(), 0);
     EXPECT_EQ(project.PointerTrack.Count(), 0);
-    EXPECT_EQ(form.ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form.Editor().Controls().ListView1->topLevelItemCount(), 0);
     EXPECT_EQ(form.windowTitle(), kNoname);
     EXPECT_EQ(project.FramesPerSecond, 30);
     EXPECT_EQ(project.Compression, 40);
@@ -117,14 +117,14 @@ TEST_F(ProjectCommands, SaveAsNamesTheProjectAndSaveThenWritesWithoutAsking) {
 
 TEST_F(ProjectCommands, OpenAsksThenLoadsObjectsSettingsAndTitle) {
     AddContent();
-    form.BpSEd->setValue(30);
-    form.CompressEd->setValue(50);
+    form.RecordTab().BpSEd->setValue(30);
+    form.RecordTab().CompressEd->setValue(50);
     QString path = dir.filePath("tour.fmo");
     ui.fileAnswers.push_back(path);
     form.SaveAsBtnClick();
     form.NewBtnClick();
-    form.BpSEd->setValue(5);
-    form.CompressEd->setValue(25);
+    form.RecordTab().BpSEd->setValue(5);
+    form.RecordTab().CompressEd->setValue(25);
     ui.messages.clear();
 
     ui.answers = {QMessageBox::Cancel};
@@ -141,11 +141,13 @@ TEST_F(ProjectCommands, OpenAsksThenLoadsObjectsSettingsAndTitle) {
     form.OpenBtnClick();
     EXPECT_EQ(form.windowTitle(), "Vantrel Clipmoor 1.0 - [tour.fmo]");
     EXPECT_EQ(project.Objects.Count(), 2);
-    ASSERT_EQ(form.ListView1->topLevelItemCount(), 4);
-    EXPECT_EQ(form.ListView1->topLevelItem(0)->text(0), "Text object: 'Text': Start");
-    EXPECT_EQ(form.ListView1->topLevelItem(3)->text(0), "  Graphic object: End");
-    EXPECT_EQ(form.BpSEd->value(), 30);
-    EXPECT_EQ(form.CompressEd->value(), 50);
+    ASSERT_EQ(form.Editor().Controls().ListView1->topLevelItemCount(), 4);
+    EXPECT_EQ(form.Editor().Controls().ListView1->topLevelItem(0)->text(0),
+              "Text object: 'Text': Start");
+    EXPECT_EQ(form.Editor().Controls().ListView1->topLevelItem(3)->text(0),
+              "  Graphic object: End");
+    EXPECT_EQ(form.RecordTab().BpSEd->value(), 30);
+    EXPECT_EQ(form.RecordTab().CompressEd->value(), 50);
     EXPECT_EQ(project.Compression, 50);
 }
 

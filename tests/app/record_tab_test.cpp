@@ -33,9 +33,9 @@ struct ButtonStates {
 };
 
 ButtonStates StatesOf(const TMainForm& form) {
-    return {form.RecordBtn->isEnabled(),   form.StopBtn->isEnabled(),
-            form.SelArea2Btn->isEnabled(), form.FullScreenBtn->isEnabled(),
-            form.NewBtn->isEnabled(),      form.OpenBtn->isEnabled()};
+    return {form.RecordTab().RecordBtn->isEnabled(),   form.RecordTab().StopBtn->isEnabled(),
+            form.RecordTab().SelArea2Btn->isEnabled(), form.RecordTab().FullScreenBtn->isEnabled(),
+            form.Controls().NewBtn->isEnabled(),       form.Controls().OpenBtn->isEnabled()};
 }
 
 constexpr ButtonStates kIdle{true, false, true, true, true, true};
@@ -65,16 +65,17 @@ TEST_F(RecordTabTest, RecordButtonRecordsChangesAndStopSelectsTheLastFrame) {
     AddTextObject(f.TheProject()); // discarded by the start
     f.RefreshObjectList();
     UseArea({40, 50, 139, 129});
-    f.BpSEd->setValue(20);
+    f.RecordTab().BpSEd->setValue(20);
 
-    f.RecordBtn->click();
+    f.RecordTab().RecordBtn->click();
     EXPECT_EQ(StatesOf(f), kRecording);
-    EXPECT_TRUE(f.Timer1->isActive());
-    EXPECT_EQ(f.Timer1->interval(), 50);
-    EXPECT_TRUE(f.rasWinGod1->MouseHookInstalled());
+    EXPECT_TRUE(f.Recording()->Timer().isActive());
+    EXPECT_EQ(f.Recording()->Timer().interval(), 50);
+    EXPECT_TRUE(f.rasWinGod1()->MouseHookInstalled());
     EXPECT_EQ(f.TheProject().MovieWidth, 100);
     EXPECT_EQ(f.TheProject().MovieHeight, 80);
-    EXPECT_EQ(f.ListView1->topLevelItemCount(), 2); // the list is refreshed only at stop
+    EXPECT_EQ(f.Editor().Controls().ListView1->topLevelItemCount(),
+              2); // the list is refreshed only at stop
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return Frames() == 1; }, 3000));
     drawing.Fill(window, 5, 5, 10, 10, 0x00FF00);
@@ -88,20 +89,23 @@ TEST_F(RecordTabTest, RecordButtonRecordsChangesAndStopSelectsTheLastFrame) {
     EXPECT_EQ(f.TheProject().PointerTrack[samples].X, 20);
     EXPECT_EQ(f.TheProject().PointerTrack[samples].Y, 20);
 
-    f.StopBtn->click();
+    f.RecordTab().StopBtn->click();
     drawing.Destroy(window);
     EXPECT_EQ(StatesOf(f), kIdle);
-    EXPECT_FALSE(f.Timer1->isActive());
-    EXPECT_FALSE(f.rasWinGod1->MouseHookInstalled());
+    EXPECT_FALSE(f.Recording()->Timer().isActive());
+    EXPECT_FALSE(f.rasWinGod1()->MouseHookInstalled());
     ASSERT_EQ(Frames(), 2);
     EXPECT_EQ(f.TheProject().Objects[0].Kind, KindPicture);
     const ObjectState& square = f.TheProject().Objects[1].Start;
     EXPECT_EQ(QRect(QPoint(square.Left, square.Top), QPoint(square.Right, square.Bottom)),
               QRect(QPoint(6, 6), QPoint(16, 16)));
-    ASSERT_EQ(f.ListView1->topLevelItemCount(), 4);
-    EXPECT_EQ(f.ListView1->indexOfTopLevelItem(f.ListView1->currentItem()), 2);
-    ASSERT_EQ(f.ListView1->selectedItems().size(), 1);
-    EXPECT_EQ(f.ListView1->selectedItems().first(), f.ListView1->topLevelItem(2));
+    ASSERT_EQ(f.Editor().Controls().ListView1->topLevelItemCount(), 4);
+    EXPECT_EQ(f.Editor().Controls().ListView1->indexOfTopLevelItem(
+                  f.Editor().Controls().ListView1->currentItem()),
+              2);
+    ASSERT_EQ(f.Editor().Controls().ListView1->selectedItems().size(), 1);
+    EXPECT_EQ(f.Editor().Controls().ListView1->selectedItems().first(),
+              f.Editor().Controls().ListView1->topLevelItem(2));
     EXPECT_TRUE(f.statusBar()->currentMessage().startsWith("Recording stopped: 2 frames recorded."))
         << f.statusBar()->currentMessage().toStdString();
     EXPECT_TRUE(s.ui.messages.empty());
@@ -112,21 +116,22 @@ TEST_F(RecordTabTest, RecordButtonRecordsChangesAndStopSelectsTheLastFrame) {
 TEST_F(RecordTabTest, StoppingBeforeTheFirstTickLeavesNoObjectsAndSelectsNothing) {
     AddTextObject(f.TheProject());
     f.RefreshObjectList();
-    f.ListView1->setCurrentItem(f.ListView1->topLevelItem(0));
+    f.Editor().Controls().ListView1->setCurrentItem(
+        f.Editor().Controls().ListView1->topLevelItem(0));
     UseArea({0, 0, 49, 49});
-    f.BpSEd->setValue(1);
+    f.RecordTab().BpSEd->setValue(1);
     f.RecordBtnClick();
     f.StopBtnClick();
     EXPECT_EQ(Frames(), 0);
-    EXPECT_EQ(f.ListView1->topLevelItemCount(), 0);
-    EXPECT_EQ(f.ListView1->currentItem(), nullptr);
+    EXPECT_EQ(f.Editor().Controls().ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(f.Editor().Controls().ListView1->currentItem(), nullptr);
     EXPECT_EQ(f.TheProject().PointerTrack.Count(), 1); // the sample taken at the start
     EXPECT_EQ(f.statusBar()->currentMessage(), "Recording stopped: 0 frames recorded.");
 }
 
 TEST_F(RecordTabTest, StatusBarTellsWhenTheFrameRateWasNotHeld) {
     UseArea({0, 0, 49, 49});
-    f.BpSEd->setValue(100);
+    f.RecordTab().BpSEd->setValue(100);
     f.RecordBtnClick();
     QThread::msleep(300); // the window is busy: about 30 ticks fall due meanwhile
     ASSERT_TRUE(QTest::qWaitFor([&] { return Frames() >= 1; }, 3000));
@@ -149,12 +154,12 @@ TEST_F(RecordTabTest, HotKeyMessagesToggleTheRecording) {
     f.rasWinGod1KeybrdMsg(0, 18, 1); // + Alt
     f.rasWinGod1KeybrdMsg(0, 122, 1);
     EXPECT_EQ(StatesOf(f), kRecording);
-    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_TRUE(f.Recording()->Timer().isActive());
     f.rasWinGod1KeybrdMsg(0, 122, -1); // releasing F11 does nothing
     EXPECT_EQ(StatesOf(f), kRecording);
     f.rasWinGod1KeybrdMsg(0, 122, 1);
     EXPECT_EQ(StatesOf(f), kIdle);
-    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.Recording()->Timer().isActive());
     f.rasWinGod1KeybrdMsg(0, 18, -1); // Alt up: Ctrl + F11 alone does nothing
     f.rasWinGod1KeybrdMsg(0, 122, 1);
     EXPECT_EQ(StatesOf(f), kIdle);
@@ -166,29 +171,29 @@ TEST_F(RecordTabTest, HotKeyMessagesToggleTheRecording) {
 }
 
 TEST_F(RecordTabTest, CtrlShiftF11FromTheKeyboardStartsAndStops) {
-    ASSERT_TRUE(f.rasWinGod1->KeyboardHookInstalled());
+    ASSERT_TRUE(f.rasWinGod1()->KeyboardHookInstalled());
     UseArea({0, 0, 49, 49});
     ASSERT_EQ(std::system("xdotool key ctrl+shift+F11"), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.StopBtn->isEnabled(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.RecordTab().StopBtn->isEnabled(); }, 3000));
     EXPECT_EQ(StatesOf(f), kRecording);
     ASSERT_EQ(std::system("xdotool key ctrl+shift+F11"), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.RecordBtn->isEnabled(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.RecordTab().RecordBtn->isEnabled(); }, 3000));
     EXPECT_EQ(StatesOf(f), kIdle);
-    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.Recording()->Timer().isActive());
 }
 
 TEST_F(RecordTabTest, FullScreenButtonResetsTheAreaAndTheLabel) {
     UseArea({10, 20, 110, 220});
-    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 10,20 ) - ( 110,220 ) ");
-    f.FullScreenBtn->click();
+    EXPECT_EQ(f.RecordTab().ScreenInfo->text(), " Area: ( 10,20 ) - ( 110,220 ) ");
+    f.RecordTab().FullScreenBtn->click();
     QScreen* primary = QGuiApplication::primaryScreen();
     QSize screen = primary->geometry().size() * primary->devicePixelRatio();
     const CaptureArea& area = f.TheProject().Area;
     EXPECT_EQ(QRect(QPoint(area.Left, area.Top), QPoint(area.Right, area.Bottom)),
               QRect(QPoint(0, 0), screen));
-    EXPECT_EQ(f.ScreenInfo->text(), QStringLiteral(" Area: ( 0,0 ) - ( %1,%2 ) ")
-                                        .arg(screen.width() - 1)
-                                        .arg(screen.height() - 1));
+    EXPECT_EQ(f.RecordTab().ScreenInfo->text(), QStringLiteral(" Area: ( 0,0 ) - ( %1,%2 ) ")
+                                                    .arg(screen.width() - 1)
+                                                    .arg(screen.height() - 1));
 }
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint position, Qt::MouseButtons buttons) {
@@ -213,24 +218,24 @@ void DragWhenShown(TSelectForm* form, QPoint from, QPoint to, int* shown) {
 }
 
 TEST_F(RecordTabTest, SelectAreaButtonTakesTheDraggedRectangle) {
-    ASSERT_NE(f.SelectForm, nullptr);
+    ASSERT_NE(f.RecordTab().SelectForm, nullptr);
     int shown = 0;
-    DragWhenShown(f.SelectForm, {10, 20}, {110, 220}, &shown);
-    f.SelArea2Btn->click();
+    DragWhenShown(f.RecordTab().SelectForm, {10, 20}, {110, 220}, &shown);
+    f.RecordTab().SelArea2Btn->click();
     EXPECT_EQ(shown, 1);
-    EXPECT_FALSE(f.SelectForm->isVisible());
-    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 10,20 ) - ( 110,220 ) ");
+    EXPECT_FALSE(f.RecordTab().SelectForm->isVisible());
+    EXPECT_EQ(f.RecordTab().ScreenInfo->text(), " Area: ( 10,20 ) - ( 110,220 ) ");
 
     // The same window again; a drag up and to the left gives the same area in order.
-    TSelectForm* first = f.SelectForm;
-    DragWhenShown(f.SelectForm, {300, 200}, {100, 50}, &shown);
+    TSelectForm* first = f.RecordTab().SelectForm;
+    DragWhenShown(f.RecordTab().SelectForm, {300, 200}, {100, 50}, &shown);
     f.SelArea2BtnClick();
     EXPECT_EQ(shown, 2);
-    EXPECT_EQ(f.SelectForm, first);
+    EXPECT_EQ(f.RecordTab().SelectForm, first);
     const CaptureArea& area = f.TheProject().Area;
     EXPECT_EQ(QRect(QPoint(area.Left, area.Top), QPoint(area.Right, area.Bottom)),
               QRect(QPoint(100, 50), QPoint(300, 200)));
-    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 100,50 ) - ( 300,200 ) ");
+    EXPECT_EQ(f.RecordTab().ScreenInfo->text(), " Area: ( 100,50 ) - ( 300,200 ) ");
 }
 
 TEST_F(RecordTabTest, SelectionDoesNotOpenWhileRecording) {
@@ -238,16 +243,16 @@ TEST_F(RecordTabTest, SelectionDoesNotOpenWhileRecording) {
     f.RecordBtnClick();
     int shown = 0;
     // Should the window open, this closes it again so that the test can fail, not hang.
-    QTimer::singleShot(300, f.SelectForm, [&] {
-        if (f.SelectForm->isVisible()) {
+    QTimer::singleShot(300, f.RecordTab().SelectForm, [&] {
+        if (f.RecordTab().SelectForm->isVisible()) {
             ++shown;
-            f.SelectForm->reject();
+            f.RecordTab().SelectForm->reject();
         }
     });
     f.SelArea2BtnClick();
     QTest::qWait(400);
     EXPECT_EQ(shown, 0);
-    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( 0,0 ) - ( 49,49 ) ");
+    EXPECT_EQ(f.RecordTab().ScreenInfo->text(), " Area: ( 0,0 ) - ( 49,49 ) ");
     f.StopBtnClick();
 }
 
@@ -255,7 +260,7 @@ TEST_F(RecordTabTest, RecordingThatStopsBySelfKeepsItsFramesAndSaysWhy) {
     unsigned long window = drawing.Window(0, 0, 100, 100, 0x102030);
     drawing.Sync();
     UseArea({0, 0, 99, 99});
-    f.BpSEd->setValue(60);
+    f.RecordTab().BpSEd->setValue(60);
     ASSERT_NE(f.Recording(), nullptr);
     // Room for the capture buffers, the whole area and one changed pixel.
     f.Recording()->SetMemoryLimit(2 * 100 * 100 * 4 + 100 * 300 + 4);
@@ -274,11 +279,13 @@ TEST_F(RecordTabTest, RecordingThatStopsBySelfKeepsItsFramesAndSaysWhy) {
     EXPECT_EQ(s.ui.messages[0].icon, QMessageBox::Warning);
     EXPECT_EQ(s.ui.messages[0].caption, DefaultCaption());
     EXPECT_EQ(StatesOf(f), kIdle);
-    EXPECT_FALSE(f.Timer1->isActive());
-    EXPECT_FALSE(f.rasWinGod1->MouseHookInstalled());
+    EXPECT_FALSE(f.Recording()->Timer().isActive());
+    EXPECT_FALSE(f.rasWinGod1()->MouseHookInstalled());
     EXPECT_EQ(Frames(), 2);
-    EXPECT_EQ(f.ListView1->topLevelItemCount(), 4);
-    EXPECT_EQ(f.ListView1->indexOfTopLevelItem(f.ListView1->currentItem()), 2);
+    EXPECT_EQ(f.Editor().Controls().ListView1->topLevelItemCount(), 4);
+    EXPECT_EQ(f.Editor().Controls().ListView1->indexOfTopLevelItem(
+                  f.Editor().Controls().ListView1->currentItem()),
+              2);
     EXPECT_TRUE(f.statusBar()->currentMessage().startsWith("Recording stopped: 2 frames"));
 }
 
@@ -290,9 +297,9 @@ TEST_F(RecordTabTest, AreaOffTheScreenIsRefusedAndThePageStaysIdle) {
     EXPECT_EQ(s.ui.messages[0].text, "The capture area lies outside the screen.");
     EXPECT_EQ(s.ui.messages[0].caption, "Error");
     EXPECT_EQ(StatesOf(f), kIdle);
-    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.Recording()->Timer().isActive());
     EXPECT_EQ(Frames(), 1);
-    EXPECT_EQ(f.ScreenInfo->text(), " Area: ( -300,-300 ) - ( -10,-10 ) ");
+    EXPECT_EQ(f.RecordTab().ScreenInfo->text(), " Area: ( -300,-300 ) - ( -10,-10 ) ");
 }
 
 } // namespace

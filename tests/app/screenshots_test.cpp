@@ -31,8 +31,10 @@ TEST(Screenshots, EveryTabAndTheAboutBox) {
     AddTextObject(form.TheProject());
     AddVectorObject(form.TheProject());
     form.RefreshObjectList();
-    form.ListView1->setCurrentItem(form.ListView1->topLevelItem(0));
-    form.Memo1->setPlainText("<object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" ...");
+    form.Editor().Controls().ListView1->setCurrentItem(
+        form.Editor().Controls().ListView1->topLevelItem(0));
+    form.Export().Controls().Memo1->setPlainText(
+        "<object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" ...");
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
@@ -41,7 +43,7 @@ TEST(Screenshots, EveryTabAndTheAboutBox) {
     const char* names[] = {"main-window-record.png", "main-window-edit.png",
                            "main-window-movie.png"};
     for (int tab = 0; tab < 3; ++tab) {
-        form.PageControl1->setCurrentIndex(tab);
+        form.Controls().PageControl1->setCurrentIndex(tab);
         form.statusBar()->clearMessage();
         QTest::qWait(50);
         EXPECT_EQ(form.size(), QSize(750, 550)) << "the layout needs more room on " << names[tab];
@@ -50,11 +52,11 @@ TEST(Screenshots, EveryTabAndTheAboutBox) {
         EXPECT_TRUE(shot.save(folder.filePath(names[tab])));
     }
 
-    form.AboutBox->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.AboutBox));
-    QImage about = form.AboutBox->grab().toImage();
+    form.Controls().AboutBox->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.Controls().AboutBox));
+    QImage about = form.Controls().AboutBox->grab().toImage();
     EXPECT_TRUE(about.save(folder.filePath("about-box.png")));
-    form.AboutBox->hide();
+    form.Controls().AboutBox->hide();
 }
 
 } // namespace

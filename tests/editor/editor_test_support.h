@@ -24,20 +24,21 @@
 struct EditorWindow : StartedForm {
     TMainForm& f = *form;
     Project& project = form->TheProject();
-    AnimationEditor* editor = form->Editor;
+    AnimationEditor* editor = &form->Editor();
+    const EditorControls& c = editor->Controls();
 
     // Shows the window on the editing tab so that mouse events reach the preview.
     void Show() {
-        f.PageControl1->setCurrentWidget(f.TabSheet1);
+        f.Controls().PageControl1->setCurrentWidget(f.Controls().TabSheet1);
         f.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     }
-    QString Row(int row) const { return f.ListView1->topLevelItem(row)->text(0); }
-    int Rows() const { return f.ListView1->topLevelItemCount(); }
-    bool PageEnabled(int page) const { return f.PageControl2->isTabEnabled(page); }
+    QString Row(int row) const { return c.ListView1->topLevelItem(row)->text(0); }
+    int Rows() const { return c.ListView1->topLevelItemCount(); }
+    bool PageEnabled(int page) const { return c.PageControl2->isTabEnabled(page); }
     // Makes n Text objects through the menu.
     void AddTexts(int n) {
         for (int i = 0; i < n; ++i)
-            f.AddTextObjekt->trigger();
+            c.AddTextObjekt->trigger();
     }
 };

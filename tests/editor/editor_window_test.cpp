@@ -48,28 +48,28 @@ TEST(ObjectEditing, NewTextObjectIsPlacedListedAndSelected) {
     EXPECT_EQ(w.Row(5), "  Text object: 'Text': End");
     EXPECT_EQ(w.editor->SelectedRow(), 4);
     EXPECT_EQ(w.project.CurrentObject, &w.project.Objects[2]);
-    EXPECT_EQ(w.f.PageControl2->currentIndex(), 0);
+    EXPECT_EQ(w.c.PageControl2->currentIndex(), 0);
     EXPECT_TRUE(w.PageEnabled(0));
     EXPECT_FALSE(w.PageEnabled(1));
     EXPECT_FALSE(w.PageEnabled(2));
-    EXPECT_EQ(w.f.TextEd->text(), "Text");
-    EXPECT_EQ(w.f.FontEd->currentText(), "Arial Black");
-    EXPECT_EQ(w.f.FontSize->currentText(), "24");
-    EXPECT_EQ(w.f.TimeEd->value(), 0);
-    EXPECT_TRUE(w.f.DelObCheck->isChecked());
+    EXPECT_EQ(w.c.TextEd->text(), "Text");
+    EXPECT_EQ(w.c.FontEd->currentText(), "Arial Black");
+    EXPECT_EQ(w.c.FontSize->currentText(), "24");
+    EXPECT_EQ(w.c.TimeEd->value(), 0);
+    EXPECT_TRUE(w.c.DelObCheck->isChecked());
     // The default colour is the window-text system colour, shown as what it resolves to.
     const QColor windowText = w.f.palette().color(QPalette::Active, QPalette::WindowText);
-    EXPECT_EQ(w.f.TFarbeEd->ColorValue(), BgrFromColor(windowText));
+    EXPECT_EQ(w.c.TFarbeEd->ColorValue(), BgrFromColor(windowText));
     if (windowText == Qt::black) {
-        EXPECT_EQ(w.f.TFarbeEd->currentIndex(), 0);
+        EXPECT_EQ(w.c.TFarbeEd->currentIndex(), 0);
     }
 
-    w.f.VektorObjekt1->trigger();
+    w.c.VektorObjekt1->trigger();
     EXPECT_EQ(w.project.Objects[3].Kind, KindVector);
     EXPECT_EQ(w.project.Objects[3].Shape, ShapeRectangle);
     EXPECT_EQ(w.Row(6), "Graphic object: Start");
     EXPECT_EQ(w.editor->SelectedRow(), 6);
-    EXPECT_EQ(w.f.PageControl2->currentIndex(), 1);
+    EXPECT_EQ(w.c.PageControl2->currentIndex(), 1);
     EXPECT_FALSE(w.PageEnabled(0));
     EXPECT_TRUE(w.PageEnabled(1));
 }
@@ -78,15 +78,15 @@ TEST(ObjectEditing, NewObjectButtonOpensItsMenuBelowItself) {
     EditorWindow w;
     ASSERT_TRUE(w.started);
     w.Show();
-    w.f.NewObjBtn->click();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.f.PopupMenu1));
-    const QPoint below = w.f.NewObjBtn->mapToGlobal(QPoint(0, w.f.NewObjBtn->height()));
-    EXPECT_LE((w.f.PopupMenu1->geometry().topLeft() - below).manhattanLength(), 2);
+    w.c.NewObjBtn->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.c.PopupMenu1));
+    const QPoint below = w.c.NewObjBtn->mapToGlobal(QPoint(0, w.c.NewObjBtn->height()));
+    EXPECT_LE((w.c.PopupMenu1->geometry().topLeft() - below).manhattanLength(), 2);
     QStringList items;
-    for (QAction* action : w.f.PopupMenu1->actions())
+    for (QAction* action : w.c.PopupMenu1->actions())
         items << action->text();
     EXPECT_EQ(items, (QStringList{"Text", "Vector object", "Picture"}));
-    w.f.PopupMenu1->hide();
+    w.c.PopupMenu1->hide();
 }
 
 TEST(ObjectEditing, FontDropDownListsTheInstalledFamilies) {
@@ -94,9 +94,9 @@ TEST(ObjectEditing, FontDropDownListsTheInstalledFamilies) {
     ASSERT_TRUE(w.started);
     const QStringList families = QFontDatabase::families();
     ASSERT_FALSE(families.isEmpty());
-    EXPECT_GE(w.f.FontEd->findText(families.first()), 0);
+    EXPECT_GE(w.c.FontEd->findText(families.first()), 0);
     w.AddTexts(1);
-    w.f.FontEd->setCurrentIndex(w.f.FontEd->findText(families.last()));
+    w.c.FontEd->setCurrentIndex(w.c.FontEd->findText(families.last()));
     EXPECT_EQ(QString::fromUtf8(w.project.Objects[0].FontName), families.last());
 }
 
@@ -105,11 +105,11 @@ TEST(ObjectEditing, PropertyFieldsWriteTheSelectedState) {
     ASSERT_TRUE(w.started);
     w.AddTexts(1);
     w.editor->SelectRow(1); // End state
-    w.f.RotEd->setValue(45.5);
-    w.f.TimeEd->setValue(2500);
-    w.f.TransEd->setValue(40);
-    w.f.TFarbeEd->Change(9); // "Red", as a user's choice
-    w.f.DelObCheck->setChecked(false);
+    w.c.RotEd->setValue(45.5);
+    w.c.TimeEd->setValue(2500);
+    w.c.TransEd->setValue(40);
+    w.c.TFarbeEd->Change(9); // "Red", as a user's choice
+    w.c.DelObCheck->setChecked(false);
     const AnimObject& object = w.project.Objects[0];
     EXPECT_EQ(object.End.Rotation, 455);
     EXPECT_EQ(object.End.Time, 2500);
@@ -121,18 +121,18 @@ TEST(ObjectEditing, PropertyFieldsWriteTheSelectedState) {
     EXPECT_EQ(static_cast<uint32_t>(object.Start.Color), kSystemColorWindowText);
 
     w.editor->SelectRow(0);
-    EXPECT_EQ(w.f.RotEd->value(), 0);
-    EXPECT_EQ(w.f.TimeEd->value(), 0);
+    EXPECT_EQ(w.c.RotEd->value(), 0);
+    EXPECT_EQ(w.c.TimeEd->value(), 0);
     w.editor->SelectRow(1);
-    EXPECT_EQ(w.f.RotEd->value(), 45) << "whole degrees are shown";
-    EXPECT_EQ(w.f.TimeEd->value(), 2500);
-    EXPECT_EQ(w.f.TransEd->value(), 40);
+    EXPECT_EQ(w.c.RotEd->value(), 45) << "whole degrees are shown";
+    EXPECT_EQ(w.c.TimeEd->value(), 2500);
+    EXPECT_EQ(w.c.TransEd->value(), 40);
     EXPECT_EQ(object.End.Rotation, 455) << "showing it does not write it back";
 
     // Vector page: the shape belongs to the object.
-    w.f.VektorObjekt1->trigger();
-    w.f.ObjectKindBox->setCurrentIndex(1);
-    w.f.RotEd2->setValue(-12.3);
+    w.c.VektorObjekt1->trigger();
+    w.c.ObjectKindBox->setCurrentIndex(1);
+    w.c.RotEd2->setValue(-12.3);
     EXPECT_EQ(w.project.Objects[1].Shape, ShapeEllipse);
     EXPECT_EQ(w.project.Objects[1].Start.Rotation, -123);
 }
@@ -143,18 +143,18 @@ TEST(ObjectEditing, FontSizeBoxKeepsOnlyValidSizes) {
     w.AddTexts(1);
     ASSERT_EQ(w.project.CurrentFontSize, 24);
     for (const char* bad : {"0", "1000", "large"}) {
-        w.f.FontSize->setEditText(QString::fromLatin1(bad));
-        EXPECT_EQ(w.f.FontSize->currentText(), "24") << bad;
+        w.c.FontSize->setEditText(QString::fromLatin1(bad));
+        EXPECT_EQ(w.c.FontSize->currentText(), "24") << bad;
         EXPECT_EQ(w.project.Objects[0].Start.FontSize, 24) << bad;
     }
-    w.f.FontSize->setEditText("36");
+    w.c.FontSize->setEditText("36");
     EXPECT_EQ(w.project.CurrentFontSize, 36);
     EXPECT_EQ(w.project.Objects[0].Start.FontSize, 36);
     EXPECT_EQ(w.project.Objects[0].End.FontSize, 24);
 
     // Without a selected row the size is kept for the next state but written nowhere.
-    w.f.ListView1->clearSelection();
-    w.f.FontSize->setEditText("48");
+    w.c.ListView1->clearSelection();
+    w.c.FontSize->setEditText("48");
     EXPECT_EQ(w.project.CurrentFontSize, 48);
     EXPECT_EQ(w.project.Objects[0].Start.FontSize, 36);
 }
@@ -166,13 +166,13 @@ TEST(ObjectEditing, RenamingKeepsTheSelectionWithoutRefillingThePage) {
     w.editor->SelectRow(1);
     // Changed behind the page's back: a refill would show it.
     w.project.Objects[0].End.Time = 777;
-    w.f.TextEd->setText("Hi");
+    w.c.TextEd->setText("Hi");
     EXPECT_STREQ(w.project.Objects[0].Text, "Hi");
     EXPECT_EQ(w.Row(0), "Text object: 'Hi': Start");
     EXPECT_EQ(w.Row(1), "  Text object: 'Hi': End");
     EXPECT_EQ(w.Row(2), "Text object: 'Text': Start");
     EXPECT_EQ(w.editor->SelectedRow(), 1);
-    EXPECT_EQ(w.f.TimeEd->value(), 1000);
+    EXPECT_EQ(w.c.TimeEd->value(), 1000);
     EXPECT_FALSE(w.editor->RebuildingList);
 }
 
@@ -187,19 +187,19 @@ TEST(ObjectEditing, MoveUpAndDownStopAtTheEnds) {
                           w.project.Objects[2].Start.Time};
     };
     w.editor->SelectRow(0);
-    w.f.MoveUpBtn->click();
+    w.c.MoveUpBtn->click();
     EXPECT_EQ(order(), (std::array{0, 1, 2}));
     EXPECT_EQ(w.editor->SelectedRow(), 0);
     w.editor->SelectRow(5);
-    w.f.MoveDownBtn->click();
+    w.c.MoveDownBtn->click();
     EXPECT_EQ(order(), (std::array{0, 1, 2}));
 
     w.editor->SelectRow(1); // End row of object 0
-    w.f.MoveDownBtn->click();
+    w.c.MoveDownBtn->click();
     EXPECT_EQ(order(), (std::array{1, 0, 2}));
     EXPECT_EQ(w.editor->SelectedRow(), 2);
     w.editor->SelectRow(5);
-    w.f.MoveUpBtn->click();
+    w.c.MoveUpBtn->click();
     EXPECT_EQ(order(), (std::array{1, 2, 0}));
     EXPECT_EQ(w.editor->SelectedRow(), 2);
 }
@@ -210,18 +210,18 @@ TEST(ObjectEditing, DeleteLeavesNoSelectionAndTheFieldsWriteNothing) {
     w.AddTexts(2);
     w.project.Objects[1].Start.Time = 5;
     w.editor->SelectRow(0);
-    w.f.DellObBtn->click();
+    w.c.DellObBtn->click();
     ASSERT_EQ(w.project.Objects.Count(), 1);
     EXPECT_EQ(w.project.Objects[0].Start.Time, 5);
     EXPECT_EQ(w.Rows(), 2);
     EXPECT_EQ(w.editor->SelectedRow(), -1);
-    EXPECT_EQ(w.f.TextEd->text(), "Text") << "the page keeps its values";
-    w.f.TimeEd->setValue(4000);
-    w.f.TextEd->setText("Gone");
+    EXPECT_EQ(w.c.TextEd->text(), "Text") << "the page keeps its values";
+    w.c.TimeEd->setValue(4000);
+    w.c.TextEd->setText("Gone");
     EXPECT_EQ(w.project.Objects[0].Start.Time, 5);
     EXPECT_STREQ(w.project.Objects[0].Text, "Text");
 
-    w.f.DellObBtn->click(); // nothing selected: nothing deleted
+    w.c.DellObBtn->click(); // nothing selected: nothing deleted
     EXPECT_EQ(w.project.Objects.Count(), 1);
 }
 
@@ -233,14 +233,14 @@ TEST(ObjectEditing, ButtonRowsFillNoPage) {
     w.f.RefreshObjectList();
     EXPECT_EQ(w.Row(2), "Button: Start");
     w.editor->SelectRow(0);
-    w.f.TimeEd->setValue(3000);
+    w.c.TimeEd->setValue(3000);
     const bool before[] = {w.PageEnabled(0), w.PageEnabled(1), w.PageEnabled(2)};
-    const int page = w.f.PageControl2->currentIndex();
+    const int page = w.c.PageControl2->currentIndex();
     w.project.Objects[1].Start.Time = 42;
     w.editor->SelectRow(2);
     EXPECT_EQ(w.editor->SelectedRow(), 2);
-    EXPECT_EQ(w.f.TimeEd->value(), 3000);
-    EXPECT_EQ(w.f.PageControl2->currentIndex(), page);
+    EXPECT_EQ(w.c.TimeEd->value(), 3000);
+    EXPECT_EQ(w.c.PageControl2->currentIndex(), page);
     EXPECT_EQ((std::array{w.PageEnabled(0), w.PageEnabled(1), w.PageEnabled(2)}),
               (std::array{before[0], before[1], before[2]}));
 }
@@ -258,7 +258,7 @@ TEST(ObjectEditing, PictureIsImportedAsA24BitObject) {
     ASSERT_TRUE(source.save(path));
 
     w.ui.fileAnswers = {path};
-    w.f.Bild1->trigger();
+    w.c.Bild1->trigger();
     ASSERT_EQ(w.project.Objects.Count(), 1);
     const AnimObject& object = w.project.Objects[0];
     EXPECT_EQ(object.Kind, KindPicture);
@@ -270,7 +270,7 @@ TEST(ObjectEditing, PictureIsImportedAsA24BitObject) {
     EXPECT_EQ(object.Start.Right - object.Start.Left, 40);
     EXPECT_EQ(w.Row(0), "Picture: Start");
     EXPECT_EQ(w.editor->SelectedRow(), 0);
-    EXPECT_EQ(w.f.PageControl2->currentIndex(), 2);
+    EXPECT_EQ(w.c.PageControl2->currentIndex(), 2);
     ASSERT_EQ(w.ui.fileRequests.size(), 1u);
     EXPECT_TRUE(w.ui.fileRequests[0].nameFilters.first().startsWith("All picture"));
 
@@ -281,8 +281,8 @@ TEST(ObjectEditing, PictureIsImportedAsA24BitObject) {
     file.write("not a picture");
     file.close();
     w.ui.fileAnswers = {junk};
-    w.f.Bild1->trigger();
-    w.f.Bild1->trigger();
+    w.c.Bild1->trigger();
+    w.c.Bild1->trigger();
     EXPECT_EQ(w.project.Objects.Count(), 1);
     ASSERT_EQ(w.ui.messages.size(), 1u);
     EXPECT_EQ(w.ui.messages[0].text, "Can not open picture!");

@@ -24,7 +24,7 @@ void SetBox(ObjectState& state, int left, int top, int right, int bottom) {
 // A vector object with the Start box (10, 10, 50, 30), its Start row selected.
 struct DragWindow : EditorWindow {
     DragWindow() {
-        f.VektorObjekt1->trigger();
+        c.VektorObjekt1->trigger();
         SetBox(project.Objects[0].Start, 10, 10, 50, 30);
         SetBox(project.Objects[0].End, 200, 200, 240, 220);
         Show();
@@ -33,8 +33,8 @@ struct DragWindow : EditorWindow {
     // Mouse events delivered to the preview at once, as the window system would.
     void Send(QEvent::Type type, int x, int y, Qt::MouseButton button, Qt::MouseButtons held) {
         const QPointF local(x, y);
-        QMouseEvent event(type, local, f.PaintBox1->mapToGlobal(local), button, held, {});
-        QCoreApplication::sendEvent(f.PaintBox1, &event);
+        QMouseEvent event(type, local, c.PaintBox1->mapToGlobal(local), button, held, {});
+        QCoreApplication::sendEvent(c.PaintBox1, &event);
     }
     void Press(int x, int y) {
         buttons = Qt::LeftButton;
@@ -76,14 +76,14 @@ TEST(PreviewMouse, HandlesReachThreePixelsAndThePointerShows) {
     DragWindow w;
     w.Move(7, 10);
     EXPECT_EQ(w.editor->Drag().DragMode, DragTopLeft);
-    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::SizeFDiagCursor);
+    EXPECT_EQ(w.c.PaintBox1->cursor().shape(), Qt::SizeFDiagCursor);
     w.Move(6, 10);
     EXPECT_EQ(w.editor->Drag().DragMode, DragNone);
-    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(w.c.PaintBox1->cursor().shape(), Qt::ArrowCursor);
     w.Move(30, 20);
-    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(w.c.PaintBox1->cursor().shape(), Qt::PointingHandCursor);
     w.Move(30, 31);
-    EXPECT_EQ(w.f.PaintBox1->cursor().shape(), Qt::SizeVerCursor);
+    EXPECT_EQ(w.c.PaintBox1->cursor().shape(), Qt::SizeVerCursor);
     w.Press(6, 10);
     w.Release(2, 2);
     EXPECT_EQ(Box(w.Start()), (std::array{10, 10, 50, 30})) << "a miss drags nothing";
@@ -115,8 +115,8 @@ TEST(PreviewMouse, ClickSelectsTheOtherStateBeforeDragging) {
     EXPECT_EQ(w.Start().Left, 20);
 
     // With every object shown, a click picks the last object under the pointer.
-    w.f.OnlyActualCheck->setChecked(false);
-    w.f.VektorObjekt1->trigger();
+    w.c.OnlyActualCheck->setChecked(false);
+    w.c.VektorObjekt1->trigger();
     SetBox(w.project.Objects[1].Start, 300, 100, 350, 150);
     w.editor->SelectRow(0);
     w.Press(320, 120);
@@ -127,12 +127,12 @@ TEST(PreviewMouse, ClickSelectsTheOtherStateBeforeDragging) {
 TEST(PreviewPicture, WhiteWithoutSelectionThenTheObjectsColours) {
     EditorWindow w;
     ASSERT_TRUE(w.started);
-    w.f.VektorObjekt1->trigger();
+    w.c.VektorObjekt1->trigger();
     AnimObject& rectangle = w.project.Objects[0];
     SetBox(rectangle.Start, 20, 20, 60, 60);
     SetBox(rectangle.End, 200, 150, 240, 190);
     rectangle.End.Color = 0x00FF00; // lime
-    w.f.ListView1->clearSelection();
+    w.c.ListView1->clearSelection();
     QImage empty = w.editor->RenderPreview();
     ASSERT_EQ(empty.size(), QSize(500, 300));
     for (int y = 0; y < empty.height(); ++y)
@@ -142,7 +142,7 @@ TEST(PreviewPicture, WhiteWithoutSelectionThenTheObjectsColours) {
     w.editor->SelectRow(0);
     QImage shown = w.editor->RenderPreview();
     // The Start colour is the system's window-text colour.
-    const QColor windowText = w.f.PaintBox1->palette().color(QPalette::WindowText);
+    const QColor windowText = w.c.PaintBox1->palette().color(QPalette::WindowText);
     EXPECT_EQ(shown.pixel(40, 40), windowText.rgb());
     EXPECT_EQ(shown.pixel(220, 170), qRgb(0, 255, 0));
     EXPECT_EQ(shown.pixel(100, 70), kWhite);
@@ -158,11 +158,11 @@ TEST(PreviewPicture, WhiteWithoutSelectionThenTheObjectsColours) {
     EXPECT_EQ(shown.pixel(18, 18), kBlack) << "top left handle";
     EXPECT_EQ(shown.pixel(63, 63), kBlack) << "bottom right handle";
 
-    w.f.NoArrowsCheck->setChecked(true);
+    w.c.NoArrowsCheck->setChecked(true);
     EXPECT_EQ(w.editor->RenderPreview().pixel(110, 85), kWhite);
 
     // An ellipse leaves its box's corners white.
-    w.f.ObjectKindBox->setCurrentIndex(1);
+    w.c.ObjectKindBox->setCurrentIndex(1);
     QImage ellipse = w.editor->RenderPreview();
     EXPECT_EQ(ellipse.pixel(40, 40), windowText.rgb());
     EXPECT_EQ(ellipse.pixel(25, 25), kWhite);
@@ -185,7 +185,7 @@ TEST(PreviewPicture, PictureFillsItsAspectRatioWithinTheBox) {
     w.f.RefreshObjectList();
     SetBox(w.project.Objects[0].Start, 100, 100, 200, 200);
     SetBox(w.project.Objects[0].End, 300, 50, 400, 150);
-    w.f.NoArrowsCheck->setChecked(true);
+    w.c.NoArrowsCheck->setChecked(true);
     w.editor->SelectRow(1);
     QImage image = w.editor->RenderPreview();
     EXPECT_EQ(image.pixel(101, 101), qRgb(255, 0, 0));
@@ -224,9 +224,9 @@ TEST(PreviewPicture, TextTurnsAboutTheCentreOfItsExtent) {
     text.Text = strdup("Turning words");
     SetBox(text.Start, 250, 150, 290, 190);
     text.End = text.Start;
-    w.f.ListView1->clearSelection();
-    w.f.OnlyActualCheck->setChecked(false);
-    w.f.NoArrowsCheck->setChecked(true);
+    w.c.ListView1->clearSelection();
+    w.c.OnlyActualCheck->setChecked(false);
+    w.c.NoArrowsCheck->setChecked(true);
     const QRect flat = InkBounds(w.editor->RenderPreview());
     ASSERT_GT(flat.width(), 3 * flat.height());
     text.Start.Rotation = text.End.Rotation = 900;
@@ -240,12 +240,12 @@ TEST(PreviewScreenshot, EditingTabWithObjects) {
     EditorWindow w;
     ASSERT_TRUE(w.started);
     w.AddTexts(1);
-    w.f.TextEd->setText("Welcome!");
-    w.f.FontSize->setEditText("36");
+    w.c.TextEd->setText("Welcome!");
+    w.c.FontSize->setEditText("36");
     SetBox(w.project.Objects[0].Start, 20, 20, 60, 60);
-    w.f.VektorObjekt1->trigger();
-    w.f.ObjectKindBox->setCurrentIndex(1);
-    w.f.TFarbeEd2->Change(12); // blue
+    w.c.VektorObjekt1->trigger();
+    w.c.ObjectKindBox->setCurrentIndex(1);
+    w.c.TFarbeEd2->Change(12); // blue
     SetBox(w.project.Objects[1].Start, 260, 40, 360, 100);
     w.project.Objects[1].End.Color = 0x00A5FF;
     w.project.Objects[1].End.Rotation = 300;
@@ -264,7 +264,7 @@ TEST(PreviewScreenshot, EditingTabWithObjects) {
     SetBox(w.project.Objects[2].End, 60, 180, 180, 260);
     w.project.Objects[2].End.Rotation = -200;
     w.f.RefreshObjectList();
-    w.f.OnlyActualCheck->setChecked(false);
+    w.c.OnlyActualCheck->setChecked(false);
     w.editor->SelectRow(2);
     w.Show();
     QDir folder(CLIPMOOR_BINARY_DIR "/screenshots");

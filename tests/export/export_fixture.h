@@ -36,8 +36,6 @@ protected:
         project_.MovieHeight = 480;
         project_.FramesPerSecond = 10;
 
-        fps_.setRange(1, 120);
-        fps_.setValue(10);
         autoLoad_.setChecked(true);
         createHtml_.setChecked(true);
         saveDialog_ = {"Flash movie (*.swf)|*.swf", ".swf", {}};
@@ -50,13 +48,13 @@ protected:
         ExportControls controls;
         controls.owner = &owner_;
         controls.SaveDialog1 = &saveDialog_;
-        controls.BpSEd = &fps_;
         controls.AutoLoadFlashCheck = &autoLoad_;
         controls.CreateHTMLCheck = &createHtml_;
         controls.PlayerPageCheck = &playerPage_;
         controls.Memo1 = &memo_;
         controls.BuildProgress = &progress_;
-        controls.busyDisabled = {&playBtn_, &createBtn_};
+        controls.PlayBtn = &playBtn_;
+        controls.CreateFlashBtn = &createBtn_;
         controls.recordingActive = [this] { return recording_; };
         controls.ListView1Click = [this] { ++listClicks_; };
         commands_ = std::make_unique<ExportCommands>(ui_, project_, controls);
@@ -90,7 +88,6 @@ protected:
     FakeUi ui_;
     QWidget owner_;
     TFileDialogSettings saveDialog_;
-    QSpinBox fps_;
     QCheckBox autoLoad_, createHtml_, playerPage_;
     QPlainTextEdit memo_;
     QProgressBar progress_;

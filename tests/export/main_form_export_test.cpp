@@ -41,13 +41,14 @@ TEST(MainFormExport, PlayButtonWritesAndShowsThePlayingPage) {
     TMainForm& form = *f.form;
     EXPECT_EQ(form.SaveDialog1.Filter, "Flash movie (*.swf)|*.swf");
     EXPECT_EQ(form.SaveDialog1.DefaultExt, ".swf");
-    EXPECT_FALSE(form.PlayerPageCheck->isChecked());
-    EXPECT_EQ(form.PlayerPageCheck->text(), "Make the page play in browsers without Flash");
-    EXPECT_TRUE(form.BuildProgress->isHidden());
+    EXPECT_FALSE(form.Export().Controls().PlayerPageCheck->isChecked());
+    EXPECT_EQ(form.Export().Controls().PlayerPageCheck->text(),
+              "Make the page play in browsers without Flash");
+    EXPECT_TRUE(form.Export().Controls().BuildProgress->isHidden());
 
     AddVectorObject(form.TheProject());
-    form.BpSEd->setValue(20);
-    form.PlayBtn->click();
+    form.RecordTab().BpSEd->setValue(20);
+    form.Export().Controls().PlayBtn->click();
 
     EXPECT_TRUE(f.ui.messages.empty());
     EXPECT_EQ(form.SaveDialog1.FileName, f.folder + "playtemp.swf");
@@ -62,11 +63,13 @@ TEST(MainFormExport, PlayButtonWritesAndShowsThePlayingPage) {
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     QByteArray pageText = page.readAll();
     EXPECT_TRUE(pageText.contains("width=\"500\" height=\"300\">\r\n"));
-    EXPECT_EQ(form.Memo1->toPlainText().toUtf8(), pageText.replace("\r\n", "\n").chopped(1));
+    EXPECT_EQ(form.Export().Controls().Memo1->toPlainText().toUtf8(),
+              pageText.replace("\r\n", "\n").chopped(1));
     ASSERT_EQ(f.ui.opened.size(), 1u);
     EXPECT_EQ(f.ui.opened[0].host(), "127.0.0.1");
-    EXPECT_EQ(form.BuildProgress->maximum(), 21); // 0 .. 1000 ms at 20 frames a second
-    EXPECT_TRUE(form.PlayBtn->isEnabled());
+    EXPECT_EQ(form.Export().Controls().BuildProgress->maximum(),
+              21); // 0 .. 1000 ms at 20 frames a second
+    EXPECT_TRUE(form.Export().Controls().PlayBtn->isEnabled());
 }
 
 TEST(MainFormExport, CreateFlashFileButtonAsksForTheNameAndUsesTheCheckBoxes) {
@@ -74,15 +77,15 @@ TEST(MainFormExport, CreateFlashFileButtonAsksForTheNameAndUsesTheCheckBoxes) {
     ASSERT_TRUE(f.started);
     TMainForm& form = *f.form;
     AddVectorObject(form.TheProject());
-    form.CreateHTMLCheck->setChecked(false);
+    form.Export().Controls().CreateHTMLCheck->setChecked(false);
     f.ui.fileAnswers = {f.root.filePath("made.swf")};
-    form.CreateFlashBtn->click();
+    form.Export().Controls().CreateFlashBtn->click();
     ASSERT_EQ(f.ui.fileRequests.size(), 1u);
     EXPECT_TRUE(QFile::exists(f.root.filePath("made.swf")));
     EXPECT_FALSE(QFile::exists(f.root.filePath("made.htm")));
     ASSERT_EQ(f.ui.opened.size(), 1u);
     EXPECT_EQ(f.ui.opened[0], QUrl::fromLocalFile(f.root.filePath("made.swf")));
-    EXPECT_EQ(form.Memo1->toPlainText().split('\n').size(), 10);
+    EXPECT_EQ(form.Export().Controls().Memo1->toPlainText().split('\n').size(), 10);
 }
 
 } // namespace

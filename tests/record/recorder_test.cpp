@@ -211,16 +211,4 @@ TEST_F(RecorderTest, MemoryGuardStopsAndKeepsWhatWasRecorded) {
     EXPECT_GT(Recorder::DefaultMemoryLimit(), int64_t{64} << 20);
 }
 
-TEST(RecorderControls, ButtonsAndSelectionAfterStop) {
-    RecorderButtonStates idle = ButtonStatesFor(false);
-    EXPECT_TRUE(idle.RecordBtn && idle.SelArea2Btn && idle.FullScreenBtn);
-    EXPECT_FALSE(idle.StopBtn);
-    RecorderButtonStates recording = ButtonStatesFor(true);
-    EXPECT_FALSE(recording.RecordBtn || recording.SelArea2Btn || recording.FullScreenBtn);
-    EXPECT_TRUE(recording.StopBtn);
-    EXPECT_EQ(RowToSelectAfterRecording(0), -1);
-    EXPECT_EQ(RowToSelectAfterRecording(2), 0);
-    EXPECT_EQ(RowToSelectAfterRecording(10), 8);
-}
-
 } // namespace

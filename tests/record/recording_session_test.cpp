@@ -25,7 +25,7 @@ TEST_F(RecordingSessionTest, TimerDrivesTheEngineAndTheMouseHookFollowsTheRecord
     unsigned long window = drawing.Window(50, 60, 120, 80, 0x808080);
 
     ASSERT_EQ(session.Start({50, 60, 169, 139}, 30), QString());
-    EXPECT_TRUE(session.TimerEnabled());
+    EXPECT_TRUE(session.Recording());
     EXPECT_EQ(session.TimerInterval(), 33);
     EXPECT_TRUE(hooks.MouseHookInstalled());
     QTest::qWait(200);
@@ -34,7 +34,7 @@ TEST_F(RecordingSessionTest, TimerDrivesTheEngineAndTheMouseHookFollowsTheRecord
     session.PointerMessage(LeftButtonDown, MouseHookStruct{61, 71, 0, 0, 0});
     QTest::qWait(300);
     session.Stop();
-    EXPECT_FALSE(session.TimerEnabled());
+    EXPECT_FALSE(session.Recording());
     EXPECT_FALSE(hooks.MouseHookInstalled());
     drawing.Destroy(window);
 
@@ -69,7 +69,7 @@ TEST_F(RecordingSessionTest, StopsBySelfAtTheMemoryLimit) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !stopped.isEmpty(); }, 3000));
     ASSERT_EQ(stopped.count(), 1);
     EXPECT_TRUE(stopped.at(0).at(0).toString().contains("Everything recorded so far is kept"));
-    EXPECT_FALSE(session.TimerEnabled());
+    EXPECT_FALSE(session.Recording());
     EXPECT_EQ(project.Objects.Count(), 2); // the whole area and one change
     drawing.Destroy(window);
 }
@@ -79,7 +79,7 @@ TEST_F(RecordingSessionTest, RefusesAreasOffTheScreenAndKeepsTheProject) {
     AddTextObject(project);
     QString message = session.Start({-300, -300, -10, -10}, 5);
     EXPECT_EQ(message, "The capture area lies outside the screen.");
-    EXPECT_FALSE(session.TimerEnabled());
+    EXPECT_FALSE(session.Recording());
     EXPECT_EQ(project.Objects.Count(), 1);
 }
 
