@@ -1,5 +1,5 @@
-// Colour values as the project stores them: 0x00BBGGRR, or a system-colour reference
-// (top bit set, low byte = index of the system colour, e.g. 0x80000008 = window text).
+// Colour values on the screen: a stored value (plain or a system-colour reference) resolved
+// through the desktop's palette, and conversions between 0x00BBGGRR and QColor.
 #pragma once
 
 #include "model/color_value.h"
