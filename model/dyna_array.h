@@ -13,8 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-template <typename Record>
-class TDynaArray {
+template <typename Record> class TDynaArray {
     static_assert(std::is_trivially_copyable_v<Record>, "records are copied as bytes");
 
 public:

@@ -146,10 +146,10 @@ int main(int argc, char** argv) {
     const double objects = MedianMs(runs, [&] { overlay.Paint(); });
 
     std::printf("preview repaint, median of %d (ms)\n", runs);
-    std::printf("  1920x1080 frame unturned     %7.2f  (goal < 16; Qt drawImage %6.2f)\n",
-                unturned, qtUnturned);
-    std::printf("  1920x1080 frame turned 30deg %7.2f  (goal < 50; Qt drawImage %6.2f)\n",
-                turned, qtTurned);
+    std::printf("  1920x1080 frame unturned     %7.2f  (goal < 16; Qt drawImage %6.2f)\n", unturned,
+                qtUnturned);
+    std::printf("  1920x1080 frame turned 30deg %7.2f  (goal < 50; Qt drawImage %6.2f)\n", turned,
+                qtTurned);
     std::printf("  200 overlay objects          %7.2f  (goal < 16)\n", objects);
     const bool met = unturned < 16 && turned < 50 && objects < 16;
     std::printf("%s\n", met ? "goals met" : "goals NOT met");
