@@ -94,9 +94,16 @@ trap 'exit 130' INT TERM HUP
 step "unpacking the minimal root"
 rootfs="$(realpath "$(mktemp -d /var/tmp/clipmoor-fresh.XXXXXX)")"
 tar -C "$rootfs" -xf "$tarball"
+chmod 755 "$rootfs" # mktemp's 0700 would lock out apt's own user
 # A Debian 12 installation gets its updates and security fixes: same repositories as here.
 awk '{ print "deb", $1, $2, "main" }' <<<"$sources" >"$rootfs/etc/apt/sources.list"
 cp -L /etc/resolv.conf "$rootfs/etc/resolv.conf"
+# This network's own certificate authorities, as every machine on it has them (npm's
+# registry is reached through them); ca-certificates adds them when apt installs it.
+if [[ -d /usr/local/share/ca-certificates ]]; then
+    mkdir -p "$rootfs/usr/local/share/ca-certificates"
+    cp -r /usr/local/share/ca-certificates/. "$rootfs/usr/local/share/ca-certificates/"
+fi
 for m in "${mounts[@]}"; do
     mkdir -p "$rootfs/$m"
     if [[ "$m" == var/cache/ccache ]]; then
@@ -112,7 +119,8 @@ echo "   commit $commit, root $rootfs"
 
 inside=(chroot "$rootfs" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-    CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G)
+    CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G
+    ${NODE_EXTRA_CA_CERTS:+NODE_EXTRA_CA_CERTS=$NODE_EXTRA_CA_CERTS})
 if ((ccache)); then
     step "adding ccache to the root (its folder: $cache/ccache)"
     "${inside[@]}" /bin/bash -c 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
