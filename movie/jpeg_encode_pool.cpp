@@ -27,20 +27,22 @@ struct DibHolder {
     }
 };
 
-bool SaveJpeg(const DibImage& image, const std::string& fileName, int quality) {
+void SaveJpeg(const DibImage& image, const std::string& fileName, int quality) {
     const PictavoLibrary& library = Pictavo();
-    if (library.SaveDibAtQuality)
-        return library.SaveDibAtQuality(image, fileName.c_str(), kDibFormatJpeg, quality) != 0;
+    if (library.SaveDibAtQuality) {
+        library.SaveDibAtQuality(image, fileName.c_str(), kDibFormatJpeg, quality);
+        return;
+    }
     // A library without it has one shared setting; the pool then encodes on one thread.
     library.SetJPEGQual(quality);
-    return library.SaveDib(image, fileName.c_str(), kDibFormatJpeg, nullptr) != 0;
+    library.SaveDib(image, fileName.c_str(), kDibFormatJpeg, nullptr);
 }
 
-// Reads a whole JPEG file; empty when it cannot be read or does not start like a JPEG.
+// Reads a whole JPEG file written by SaveJpeg; the file decides whether encoding worked.
 EncodedJpeg ReadJpeg(const std::string& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (!file)
-        return {};
+        return {.problem = "its temporary file " + fileName + " can not be read"};
     EncodedJpeg block;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         long length = std::ftell(file);
@@ -53,7 +55,7 @@ EncodedJpeg ReadJpeg(const std::string& fileName) {
     }
     std::fclose(file);
     if (block.size < 4 || block.data[0] != 0xFF || block.data[1] != 0xD8)
-        return {};
+        return {.problem = "the image library could not encode it as JPEG"};
     return block;
 }
 
@@ -74,10 +76,12 @@ EncodedJpeg EncodeJpegJob(const JpegJob& job, int quality) {
     {
         // The name is taken exclusively (O_EXCL), so threads never share a file.
         FileRemover temporary{MakeTempFileName("tempjpg", ".jpg")};
-        if (!temporary.name.empty())
+        if (temporary.name.empty()) {
+            result.problem = "no temporary file can be created in " + TemporaryFolder();
+        } else {
             SaveJpeg(scaled.image.pixels ? scaled.image : job.source, temporary.name, quality);
-        if (!temporary.name.empty())
             result = ReadJpeg(temporary.name);
+        }
     }
     result.width = width;
     result.height = height;

@@ -12,16 +12,18 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
-// The JPEG bytes of a picture and the size it was encoded at. Empty (null data) when the
-// picture could not be written or read back as a JPEG.
+// The JPEG bytes of a picture and the size it was encoded at. Empty (null data), with the
+// reason in problem, when the picture could not be written or read back as a JPEG.
 struct EncodedJpeg {
     std::unique_ptr<uint8_t[]> data;
     size_t size = 0;
     int32_t width = 0;
     int32_t height = 0;
+    std::string problem;
 };
 
 // One picture to encode: source, shrunk (nearest pixel) to width x height when it is larger

@@ -5,16 +5,15 @@
 #include "imaging/pictavo.h"
 #include "model/byte_stream.h"
 #include "movie/glyph_shape.h"
-#include "movie/image_scaling.h"
-#include "movie/temp_file.h"
+#include "movie/jpeg_encode_pool.h"
 #include "swf/swf.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -114,24 +113,6 @@ bool IsDrawableText(const AnimObject& object) {
     return object.Kind == KindText && object.Text && object.Text[0] != '\0';
 }
 
-// Removes a file when it goes out of scope, whatever happens in between.
-struct FileRemover {
-    std::string name;
-    ~FileRemover() {
-        if (!name.empty())
-            std::remove(name.c_str());
-    }
-};
-
-// Releases a picture of the image library when it goes out of scope.
-struct DibHolder {
-    DibImage image{};
-    ~DibHolder() {
-        if (image.memoryHandle)
-            Pictavo().deldib(image);
-    }
-};
-
 // Fits (boxWidth, boxHeight) to the picture's aspect ratio, by the rule the preview shares.
 void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int32_t& boxHeight) {
     const BoxSize fitted = FitToPicture(boxWidth, boxHeight, pictureWidth, pictureHeight);
@@ -164,8 +145,10 @@ class MovieBuilder {
 public:
     MovieBuilder(Project& project, const MovieSettings& settings, const MovieProgress& progress)
         : project_(project), framesPerSecond_(settings.framesPerSecond),
-          jpegQuality_(settings.jpegQuality), progress_(progress), width_(project.MovieWidth),
-          height_(project.MovieHeight) {}
+          jpegQuality_(settings.jpegQuality),
+          encodingThreads_(settings.encodingThreads > 0 ? settings.encodingThreads
+                                                        : MachineThreads()),
+          progress_(progress), width_(project.MovieWidth), height_(project.MovieHeight) {}
 
     ~MovieBuilder() {
         if (!written_)
@@ -192,6 +175,7 @@ public:
             return Result::Failure(lastFrame + 1 > kMaxFrames ? kMovieTooManyFramesMessage
                                                               : kMovieTooManyDepthsMessage);
         lastFrame_ = static_cast<int32_t>(lastFrame);
+        StartEncodingPictures();
 
         movie_.Add(new FCTSetBackgroundColor(new FColor(255, 255, 255)));
         AddPointerShape();
@@ -257,8 +241,12 @@ private:
         movie_.Add(shape);
     }
 
+    int64_t FrameTime(int32_t k) const {
+        return static_cast<int64_t>(std::trunc(k * 1000.0 / framesPerSecond_));
+    }
+
     bool BuildFrame(int32_t k) {
-        frameTime_ = static_cast<int64_t>(std::trunc(k * 1000.0 / framesPerSecond_));
+        frameTime_ = FrameTime(k);
         for (int32_t i = 0; i < project_.Objects.Count(); ++i) {
             const AnimObject& object = project_.Objects[i];
             const ObjectBuild& build = objects_[i];
@@ -551,36 +539,59 @@ private:
 
     // ---- Picture ------------------------------------------------------------------------
 
-    // The JPEG bytes of a picture, encoded by the image library through a temporary file.
-    // Empty, with the reason in problem, when the file cannot be written or read back as a JPEG.
-    struct JpegBlock {
-        std::unique_ptr<uint8_t[]> data;
-        size_t size = 0;
-        std::string problem;
-    };
-    JpegBlock EncodeJpeg(const DibImage& image) const {
-        FileRemover temporary{MakeTempFileName("tempjpg", ".jpg")};
-        if (temporary.name.empty())
-            return {nullptr, 0, "no temporary file can be created in " + TemporaryFolder()};
-        Pictavo().SetJPEGQual(jpegQuality_);
-        Pictavo().SaveDib(image, temporary.name.c_str(), kDibFormatJpeg, nullptr);
-        std::FILE* file = std::fopen(temporary.name.c_str(), "rb");
-        if (!file)
-            return {nullptr, 0, "its temporary file " + temporary.name + " can not be read"};
-        JpegBlock block;
-        if (std::fseek(file, 0, SEEK_END) == 0) {
-            long length = std::ftell(file);
-            if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-                block.size = static_cast<size_t>(length);
-                block.data = std::make_unique_for_overwrite<uint8_t[]>(block.size);
-                if (std::fread(block.data.get(), 1, block.size, file) != block.size)
-                    block = {};
-            }
+    static bool HasPixels(const AnimObject& object) {
+        return object.Kind == KindPicture && DibWidth(object.Image) > 0 &&
+               DibHeight(object.Image) > 0 && object.Image.pixels;
+    }
+
+    // The picture as it goes into the movie: never enlarged, shrunk at most to the larger of
+    // its two fitted boxes.
+    static JpegJob PictureJob(const AnimObject& object) {
+        const int32_t pw = DibWidth(object.Image);
+        const int32_t ph = DibHeight(object.Image);
+        const ObjectState& s = object.Start;
+        const ObjectState& e = object.End;
+        int32_t bw = s.Right - s.Left;
+        int32_t bh = s.Bottom - s.Top;
+        if (bw == 0)
+            bw = 1;
+        if (bh == 0)
+            bh = 1;
+        FitBox(pw, ph, bw, bh);
+        int32_t endWidth = e.Right - e.Left;
+        int32_t endHeight = e.Bottom - e.Top;
+        FitBox(pw, ph, endWidth, endHeight);
+        if (endWidth > bw || endHeight > bh) {
+            bw = endWidth;
+            bh = endHeight;
         }
-        std::fclose(file);
-        if (block.size < 4 || block.data[0] != 0xFF || block.data[1] != 0xD8)
-            return {nullptr, 0, "the image library could not encode it as JPEG"};
-        return block;
+        return {object.Image, bw, bh};
+    }
+
+    // Lists the pictures in the order the frames define them, so that workers can encode
+    // the next ones while the tags of earlier frames are made. A picture is defined in the
+    // first frame whose time reaches its start (IsStartingNow).
+    void StartEncodingPictures() {
+        int64_t previous = std::numeric_limits<int64_t>::min();
+        for (int32_t k = 0; k <= lastFrame_; ++k) {
+            const int64_t time = FrameTime(k);
+            for (int32_t i = 0; i < project_.Objects.Count(); ++i) {
+                const AnimObject& object = project_.Objects[i];
+                if (HasPixels(object) && previous < object.Start.Time && object.Start.Time <= time)
+                    pictureOrder_.push_back(i);
+            }
+            previous = time;
+        }
+        if (pictureOrder_.empty())
+            return;
+        // A few pictures per worker keep every worker busy while the builder takes results.
+        pool_.emplace(jpegQuality_, encodingThreads_, 2 * static_cast<size_t>(encodingThreads_));
+        QueuePictures();
+    }
+
+    void QueuePictures() {
+        while (picturesQueued_ < pictureOrder_.size() && pool_->HasRoom())
+            pool_->Submit(PictureJob(project_.Objects[pictureOrder_[picturesQueued_++]]));
     }
 
     FMatrix* PictureMatrix(int32_t rotation, int32_t left, int32_t top, int32_t boxWidth,
@@ -598,44 +609,15 @@ private:
     bool DefinePicture(int32_t index) {
         const AnimObject& object = project_.Objects[index];
         ObjectBuild& build = objects_[index];
-        int32_t pw = DibWidth(object.Image);
-        int32_t ph = DibHeight(object.Image);
         // A picture without pixels (only a damaged file holds one) cannot be shown.
-        if (pw <= 0 || ph <= 0 || !object.Image.pixels)
+        if (!HasPixels(object))
             return true;
-
         const ObjectState& s = object.Start;
-        const ObjectState& e = object.End;
-        int32_t bw = s.Right - s.Left;
-        int32_t bh = s.Bottom - s.Top;
-        if (bw == 0)
-            bw = 1;
-        if (bh == 0)
-            bh = 1;
-        FitBox(pw, ph, bw, bh);
-        int32_t endWidth = e.Right - e.Left;
-        int32_t endHeight = e.Bottom - e.Top;
-        FitBox(pw, ph, endWidth, endHeight);
-        if (endWidth > bw || endHeight > bh) {
-            bw = endWidth;
-            bh = endHeight;
-        }
-
-        // Never enlarged; shrunk at most to the larger of the two fitted boxes.
-        JpegBlock jpeg;
-        {
-            DibHolder scaled;
-            if (pw > bw || ph > bh) {
-                scaled.image = ScaleImageNearest(object.Image, bw, bh);
-                if (scaled.image.pixels) {
-                    pw = bw;
-                    ph = bh;
-                }
-            }
-            jpeg = EncodeJpeg(scaled.image.pixels ? scaled.image : object.Image);
-        }
-        build.jpegWidth = pw;
-        build.jpegHeight = ph;
+        // Pictures come out of the pool in the order StartEncodingPictures listed them.
+        EncodedJpeg jpeg = pool_->TakeNext();
+        QueuePictures();
+        const int32_t pw = build.jpegWidth = jpeg.width;
+        const int32_t ph = build.jpegHeight = jpeg.height;
         if (!jpeg.data) {
             failure_ = ObjectProblem(index, object,
                                      "the picture can not be encoded: " + jpeg.problem + ".");
@@ -648,8 +630,8 @@ private:
         const uint16_t bitsId = bits->CharacterId();
         movie_.Add(bits);
 
-        bw = s.Right - s.Left;
-        bh = s.Bottom - s.Top;
+        int32_t bw = s.Right - s.Left;
+        int32_t bh = s.Bottom - s.Top;
         FitBox(pw, ph, bw, bh);
         // The bounds divide by the fitted box; an empty box counts as one pixel there.
         const int64_t boundsWidth = bw != 0 ? bw : 1;
@@ -732,6 +714,7 @@ private:
     Project& project_;
     const double framesPerSecond_;
     const int32_t jpegQuality_;
+    const int32_t encodingThreads_;
     const MovieProgress& progress_;
     const int32_t width_;
     const int32_t height_;
@@ -740,6 +723,10 @@ private:
     GlyphFaceCache faces_;
     // JPEG blocks are referenced, not copied, by their tags until the movie is written.
     std::vector<std::unique_ptr<uint8_t[]>> jpegBlocks_;
+    std::vector<int32_t> pictureOrder_; // object indexes, in the order of their definitions
+    size_t picturesQueued_ = 0;
+    // Declared last: destroyed first, it waits for its workers before the rest goes.
+    std::optional<JpegEncodePool> pool_;
     std::vector<ObjectBuild> objects_; // one per object of the Project
     std::string failure_;
     bool written_ = false;

@@ -27,10 +27,13 @@ using MovieProgress = std::function<void(int32_t framesDone, int32_t frameCount)
 struct MovieSettings {
     double framesPerSecond; // 1 to 120; anything else is refused
     int32_t jpegQuality;    // 0 to 100, for recorded frames and pictures
+    // Threads that encode pictures at once; 0: as many as the machine runs at once. The
+    // movie is the same whatever the number.
+    int32_t encodingThreads = 0;
 };
 
-// Builds the movie and writes it to fileName. Pictures are encoded with the image library's
-// SaveDib at settings.jpegQuality, so the library must be loaded. Exchanges Start.Time and
+// Builds the movie and writes it to fileName. Pictures are encoded with the image library
+// at settings.jpegQuality, so the library must be loaded. Exchanges Start.Time and
 // End.Time where End.Time < Start.Time; nothing else of the Project changes.
 Result BuildMovie(Project& project, const std::string& fileName, const MovieSettings& settings,
                   const MovieProgress& progress = {});

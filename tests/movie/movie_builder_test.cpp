@@ -1,5 +1,9 @@
+#include "model/project_file.h"
 #include "movie_fixture.h"
 
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -15,7 +19,36 @@ std::pair<int, int> JpegSize(const SwfTag& tag) {
     return {0, 0};
 }
 
-class MovieBuilderTest : public MovieFixture {};
+class MovieBuilderTest : public MovieFixture {
+protected:
+    // What the recorder makes: the whole area first, then the boxes that changed, each a
+    // noisy picture so that its JPEG takes real work; times 100 ms apart.
+    void AddRecording(int32_t frames) {
+        uint32_t noise = 12345;
+        for (int32_t i = 0; i < frames; ++i) {
+            const ChangedBox box = i == 0 ? ChangedBox{0, 0, 319, 239}
+                                          : ChangedBox{7 * i % 200, 5 * i % 150,
+                                                       7 * i % 200 + 40 + i, 5 * i % 150 + 30};
+            DibImage picture{};
+            Pictavo().newdib(&picture, box.x1 - box.x0 + 1, box.y1 - box.y0 + 1, 24, nullptr, 0);
+            for (int32_t y = 0; y < DibHeight(picture); ++y)
+                for (int32_t x = 0; x < DibWidth(picture) * 3; ++x) {
+                    noise = noise * 1103515245 + 12345;
+                    DibRow(picture, y)[x] = static_cast<uint8_t>(x * i + (noise >> 28));
+                }
+            AddRecordedFrame(project_, box, 100 * i, picture);
+        }
+        project_.MovieWidth = 320;
+        project_.MovieHeight = 240;
+    }
+
+    std::string BuildBytes(int32_t threads, const std::string& name) {
+        const Result result = BuildMovie(project_, MoviePath(name), {10, 75, threads});
+        EXPECT_TRUE(result.ok) << result.message;
+        std::ifstream file(MoviePath(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
+    }
+};
 
 TEST_F(MovieBuilderTest, EmptyProjectIsOneFrameWithThePointer) {
     SwfFile file = BuildAndRead(5);
@@ -255,6 +288,53 @@ TEST_F(MovieBuilderTest, UnwritableMovieIsReportedAndLeavesNoTemporaryFiles) {
     // The character ids start again at 1 for the next movie.
     SwfFile file = BuildAndRead(5);
     EXPECT_EQ(TagNames(file)[1], "Shape#1");
+}
+
+TEST_F(MovieBuilderTest, AnyNumberOfEncodingThreadsMakesTheSameMovie) {
+    std::vector<std::filesystem::path> projects;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(CLIPMOOR_SOURCE_DIR) / "examples"))
+        if (entry.path().extension() == ".fmo")
+            projects.push_back(entry.path());
+    ASSERT_FALSE(projects.empty());
+    projects.emplace_back(); // the recording
+    for (const std::filesystem::path& path : projects) {
+        ClearObjects(project_);
+        if (path.empty())
+            AddRecording(40);
+        else
+            ASSERT_TRUE(LoadProject(project_, path.string())) << path;
+        const std::string one = BuildBytes(1, "one.swf");
+        ASSERT_GT(one.size(), 1000u) << path;
+        for (int32_t threads : {2, 8})
+            EXPECT_TRUE(BuildBytes(threads, "many.swf") == one) << path << ", " << threads;
+        EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp")) << path;
+    }
+}
+
+TEST_F(MovieBuilderTest, BuildsStoppedHalfwayLeaveNoTemporaryFile) {
+    AddRecording(60);
+    // A tiny picture in a huge box, shown after frame 20, stops the build there with later
+    // pictures queued for encoding.
+    AddPicture(1, 1, BoxState(0, 0, 20000, 20000, 2050), BoxState(0, 0, 20000, 20000, 2050));
+    for (int32_t threads : {1, 2, 8}) {
+        Result failed = BuildMovie(project_, MoviePath(), {10, 75, threads});
+        EXPECT_NE(failed.message.find("enlarged more than a movie can express"), std::string::npos)
+            << failed.message;
+        EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp")) << threads << " threads, failed";
+        EXPECT_FALSE(std::filesystem::exists(MoviePath()));
+    }
+    DeleteObject(project_, project_.Objects.Count() - 1); // the user cancels instead
+    for (int32_t threads : {1, 2, 8}) {
+        const auto cancelAt20 = [](int32_t done, int32_t) {
+            if (done == 20)
+                throw std::runtime_error("cancelled");
+        };
+        EXPECT_THROW(BuildMovie(project_, MoviePath(), {10, 75, threads}, cancelAt20),
+                     std::runtime_error);
+        EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp")) << threads << " threads, cancelled";
+        EXPECT_FALSE(std::filesystem::exists(MoviePath()));
+    }
 }
 
 TEST_F(MovieBuilderTest, MoviesTooLongForTheFormatAreRefused) {
