@@ -171,7 +171,9 @@ public:
                 std::swap(object.Start.Time, object.End.Time);
         }
         const double lastFrame = std::trunc(framesPerSecond_ * maxTime * 0.001);
-        if (lastFrame + 1 > kMaxFrames || lastFrame + 2 > kMaxDepth)
+        // The pointer takes a new depth in every frame, above the last object's.
+        depthCounter_ = ObjectDepth(project_.Objects.Count() - 1);
+        if (lastFrame + 1 > kMaxFrames || depthCounter_ + lastFrame + 1 > kMaxDepth)
             return Result::Failure(lastFrame + 1 > kMaxFrames ? kMovieTooManyFramesMessage
                                                               : kMovieTooManyDepthsMessage);
         lastFrame_ = static_cast<int32_t>(lastFrame);
@@ -215,6 +217,10 @@ private:
     bool IsStartingNow(int64_t time) const {
         return previousFrameTime_ < time && time <= frameTime_;
     }
+
+    // Stacking follows the object list, as in the preview: an object further down the list is
+    // drawn above the ones before it, whatever their times.
+    static int32_t ObjectDepth(int32_t index) { return 2 + index; }
 
     bool NextDepth(int32_t& depth) {
         if (depthCounter_ >= kMaxDepth) {
@@ -420,8 +426,7 @@ private:
         FDTDefineText2* text = MakeTextDefinition(build, size, half, StateColor(object.Start));
         build.characterId = text->CharacterId();
         movie_.Add(text);
-        if (!NextDepth(build.depth))
-            return false;
+        build.depth = ObjectDepth(index);
         build.placed = true;
         PlaceText(build, 0, object.Start.Rotation, object.Start.Left, object.Start.Top, size, half);
         return true;
@@ -500,8 +505,7 @@ private:
             morph->AddEndRecord(new FShapeRecEnd());
         }
         movie_.Add(morph);
-        if (!NextDepth(build.depth))
-            return false;
+        build.depth = ObjectDepth(index);
         build.characterId = morph->CharacterId();
         build.placed = true;
         movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(build.depth),
@@ -657,8 +661,7 @@ private:
         shape->AddRecord(new FShapeRecEnd());
         movie_.Add(shape);
 
-        if (!NextDepth(build.depth))
-            return false;
+        build.depth = ObjectDepth(index);
         build.characterId = shape->CharacterId();
         build.placed = true;
         movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(build.depth),

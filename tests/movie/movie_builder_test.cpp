@@ -164,12 +164,13 @@ TEST_F(MovieBuilderTest, ZeroDurationShowsTheEndStateAtOnce) {
     AddPicture(8, 8, BoxState(0, 0, 8, 8, 200), BoxState(0, 0, 16, 16, 200));
     SwfFile file = BuildAndRead(5);
     Names names = TagNames(file);
-    // Frame 1 defines all three and moves each to its End state before the frame shows.
+    // Frame 1 defines all three and moves each to its End state before the frame shows; the
+    // objects keep the depths of their list rows, the pointer's lie above them.
     Names frame1(std::find(names.begin(), names.end(), "Show") + 1, names.end());
     frame1.resize(std::find(frame1.begin(), frame1.end(), "Show") - frame1.begin());
-    EXPECT_EQ(frame1, (Names{"Font#2", "FontInfo@2", "Text#4", "Place d3 c4", "Remove d3", "Text#5",
-                             "Place d3 c5", "Morph#6", "Place d4 c6", "Move d4 r65535", "Jpeg#7",
-                             "Shape#8", "Place d5 c8", "Move d5", "Remove d2", "Place d6 c1"}));
+    EXPECT_EQ(frame1, (Names{"Font#2", "FontInfo@2", "Text#4", "Place d2 c4", "Remove d2", "Text#5",
+                             "Place d2 c5", "Morph#6", "Place d3 c6", "Move d3 r65535", "Jpeg#7",
+                             "Shape#8", "Place d4 c8", "Move d4", "Remove d5", "Place d6 c1"}));
 }
 
 TEST_F(MovieBuilderTest, PictureIsEncodedAtItsLargestFittedSize) {
@@ -195,7 +196,8 @@ TEST_F(MovieBuilderTest, PicturesAreEncodedAtTheGivenQualityWhateverTheLibraryHe
 }
 
 TEST_F(MovieBuilderTest, PicturesWithoutPixelsOrWithEmptyStartBoxes) {
-    // A picture without pixels is skipped entirely: no definition, update or removal.
+    // A picture without pixels is skipped entirely: no definition, update or removal; its depth
+    // stays unused.
     AnimObject* empty = AddPictureObject(project_, DibImage{});
     empty->Start = BoxState(0, 0, 10, 10, 0);
     empty->End = BoxState(0, 0, 10, 10, 400);
@@ -203,9 +205,9 @@ TEST_F(MovieBuilderTest, PicturesWithoutPixelsOrWithEmptyStartBoxes) {
     // A start box of zero width is fitted as one pixel wide and does not divide by zero.
     AddPicture(40, 20, BoxState(5, 5, 5, 25, 0), BoxState(5, 5, 45, 25, 400));
     SwfFile file = BuildAndRead(5);
-    EXPECT_EQ(TagNames(file), (Names{"Background", "Shape#1", "Jpeg#2", "Shape#3", "Place d2 c3",
-                                     "Place d3 c1", "Show", "Move d2", "Remove d3", "Place d4 c1",
-                                     "Show", "Move d2", "Remove d4", "Place d5 c1", "Show"}));
+    EXPECT_EQ(TagNames(file), (Names{"Background", "Shape#1", "Jpeg#2", "Shape#3", "Place d3 c3",
+                                     "Place d4 c1", "Show", "Move d3", "Remove d4", "Place d5 c1",
+                                     "Show", "Move d3", "Remove d5", "Place d6 c1", "Show"}));
     EXPECT_EQ(JpegSize(file.tags[2]), std::make_pair(40, 20));
 }
 
@@ -347,10 +349,15 @@ TEST_F(MovieBuilderTest, MoviesTooLongForTheFormatAreRefused) {
     EXPECT_EQ(depths.message, kMovieTooManyDepthsMessage);
     EXPECT_FALSE(std::filesystem::exists(MoviePath()));
 
-    // Two texts re-made in every frame need two ids a frame: ids run out first.
-    project_.Objects[0].End.Time = 300000;
+    // Every object of the list holds a depth below the pointer's: 65532 frames fit one object,
+    // not three.
+    project_.Objects[0].End.Time = 546092;
     AddText("a", 0, 300000);
     AddText("b", 0, 300000);
+    EXPECT_EQ(BuildMovie(project_, MoviePath(), {120, 75}).message, kMovieTooManyDepthsMessage);
+
+    // Two texts re-made in every frame need two ids a frame: ids run out first.
+    project_.Objects[0].End.Time = 300000;
     int32_t lastProgress = 0;
     Result ids = BuildMovie(project_, MoviePath(), {120, 75},
                             [&](int32_t done, int32_t) { lastProgress = done; });

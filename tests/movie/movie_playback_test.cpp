@@ -1,4 +1,5 @@
 // Plays built movies in the open-source Flash emulator and checks what shows where.
+#include "model/project_file.h"
 #include "movie_fixture.h"
 #include "tests/ruffle_support/ruffle_player.h"
 
@@ -55,6 +56,46 @@ TEST_F(MoviePlaybackTest, ShapesPictureAndTextShowWhereTheyWerePut) {
     };
     EXPECT_GT(dark(120, 195, 280, 265), 200) << "the text's glyphs";
     EXPECT_EQ(dark(0, 170, 110, 299), 0) << "nothing dark left of the text";
+}
+
+// A recorded frame captured after the overlays appeared stays below them: the list decides.
+TEST_F(MoviePlaybackTest, OverlaysListedAfterRecordedFramesStayAboveThem) {
+    project_.MovieWidth = 200;
+    project_.MovieHeight = 150;
+    AddRecordedFrame(project_, {-1, -1, 198, 148}, 0, SolidPicture(200, 150, 200, 200, 200));
+    AddRecordedFrame(project_, {-1, -1, 198, 148}, 400, SolidPicture(200, 150, 255, 200, 150));
+    AnimObject* text = AddText("Hi", 0, 0);
+    text->Start = text->End = BoxState(30, 30, 110, 100, 0);
+    text->Start.FontSize = text->End.FontSize = 40;
+    text->Start.Color = text->End.Color = 0;
+    text->RemoveWhenFinished = false;
+    AnimObject* box =
+        AddVector(ShapeRectangle, BoxState(130, 40, 190, 100, 0), BoxState(130, 40, 190, 100, 0));
+    box->Start.Color = box->End.Color = 0x0000FF;
+    box->RemoveWhenFinished = false;
+    BuildAndRead(5);
+
+    std::string error;
+    auto shots = ruffle_support::PlayInEmulator(MoviePath(), 200, 150, {800}, &error);
+    ASSERT_EQ(shots.size(), 1u) << error;
+    const auto& shot = shots[0];
+    EXPECT_TRUE(ColorNear(shot.At(100, 130), {150, 200, 255}, 24)) << "the second frame shows";
+    EXPECT_TRUE(ColorNear(shot.At(160, 70), {255, 0, 0}, 16)) << "the rectangle";
+    int dark = 0; // the text's glyphs
+    for (int y = 30; y <= 100; ++y)
+        for (int x = 30; x <= 110; ++x)
+            dark += ColorNear(shot.At(x, y), {0, 0, 0}, 60);
+    EXPECT_GT(dark, 100);
+}
+
+TEST_F(MoviePlaybackTest, TheTourShowsTheRectangleOverTheRecordedButton) {
+    ASSERT_TRUE(LoadProject(project_, CLIPMOOR_SOURCE_DIR "/examples/tour.fmo"));
+    BuildAndRead(10);
+    std::string error;
+    auto shots = ruffle_support::PlayInEmulator(MoviePath(), 320, 200, {1600}, &error);
+    ASSERT_EQ(shots.size(), 1u) << error;
+    // Half-way from red to green and 22 % transparent by now, over the button's green.
+    EXPECT_TRUE(ColorNear(shots[0].At(185, 146), {99, 111, 21}, 24));
 }
 
 TEST_F(MoviePlaybackTest, MorphShapeMovesAndPointerFollows) {
