@@ -242,10 +242,13 @@ private:
         delete region;
     }
 
-    // Under the lock.
+    // Under the lock. A preparer already running may be waiting for a reserve to be set
+    // again (after a recording ended): it is woken to look.
     void StartPreparer() {
-        if (preparerStarted_)
+        if (preparerStarted_) {
+            wakePreparer_.notify_one();
             return;
+        }
         try {
             std::thread([this] { PrepareAhead(); }).detach();
             preparerStarted_ = true;

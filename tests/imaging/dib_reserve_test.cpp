@@ -68,6 +68,22 @@ TEST_F(DibReserveTest, ReservedMemoryTakesPicturesWithoutPageFaultsAndIsGivenBac
     }
 }
 
+// Each recording sets a reserve anew after the last one gave it back: the library's thread,
+// long started, must prepare the next region for it too.
+TEST_F(DibReserveTest, EveryNewReserveIsPreparedAheadAgain) {
+    constexpr int64_t kMegabyte = 1 << 20;
+    ASSERT_NE(lib().ReserveDibMemory(16 * kMegabyte), 0);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_NE(lib().ReserveDibMemory(0), 0);
+        // The region left current before (as large) goes when the new one comes.
+        const int64_t before = ResidentBytes();
+        ASSERT_NE(lib().ReserveDibMemory(16 * kMegabyte), 0);
+        EXPECT_TRUE(Eventually([&] { return ResidentBytes() >= before + 15 * kMegabyte; }));
+    }
+    ASSERT_NE(lib().ReserveDibMemory(0), 0);
+}
+
 // Address space limited to what the process has now and 64 MB more: a 256 MB reserve
 // cannot be had, is refused, and pictures are made as before.
 TEST_F(DibReserveTest, AReserveBeyondTheMemoryAtHandIsRefused) {
