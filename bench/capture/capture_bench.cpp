@@ -222,9 +222,9 @@ struct RecordingRun {
     int64_t bytes = 0;
     double cpuSeconds = 0;       // this process
     double serverSeconds = -1;   // the X server during the recording
-    double startMs = 0;          // Start(): capture buffers and picture memory made ready
+    double startMs = 0;          // Start(): buffers, picture memory and the whole first frame
     double tickMedianMs = 0;     // wall time of one Tick()
-    double firstTickMs = 0;      // stores the whole area
+    double firstTickMs = 0;      // the first after the start
     double tickSlowestMs = 0;    // of the later ticks
     double newMemorySeconds = 0; // CPU that as much fresh memory as the frames hold costs
 };

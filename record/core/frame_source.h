@@ -5,9 +5,9 @@
 #include "model/project.h"
 #include "record/core/frame_compare.h"
 
-#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // The screen cannot be reached or captured; what() is the message for the user.
 class CaptureError : public std::runtime_error {
@@ -34,10 +34,10 @@ public:
     // Whether ChangedSincePreviousCapture() knows where captures differ. Sources that
     // cannot tell leave the whole comparison to the caller.
     virtual bool TracksChanges() const { return false; }
-    // When TracksChanges(): the box (in the plane's coordinates) outside which the plane
-    // of the last Capture() equals the plane of the one before; none when the two are
-    // equal throughout. Pixels inside the box may still be equal.
-    virtual std::optional<PixelBox> ChangedSincePreviousCapture() const { return std::nullopt; }
+    // When TracksChanges(): the boxes (in the plane's coordinates, no two sharing a row)
+    // outside which the plane of the last Capture() equals the plane of the one before;
+    // none when the two are equal throughout. Pixels inside them may still be equal.
+    virtual std::vector<PixelBox> ChangedSincePreviousCapture() const { return {}; }
     // Releases the buffers; harmless when nothing was begun.
     virtual void End() = 0;
     // Bytes the buffers hold while a capture is begun.

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -17,11 +18,19 @@ constexpr int64_t kMegabyte = 1024 * 1024;
 constexpr const char* kOutOfMemoryMessage =
     "The recording was stopped because there is not enough memory for another picture. "
     "Everything recorded so far is kept.";
+constexpr const char* kNoMemoryToStartMessage =
+    "There is not enough memory to record the whole area even once.";
 
 // Rows of a 24-bit picture are padded to whole 32-bit words.
 int64_t BytesOfPicture(int32_t width, int32_t height) {
     return (static_cast<int64_t>(width) * 3 + 3) / 4 * 4 * height;
 }
+
+// Stops a recording with its own message: there is no room for another picture.
+class MemoryShortage : public CaptureError {
+public:
+    using CaptureError::CaptureError;
+};
 
 std::string MemoryStopMessage(int64_t limit) {
     return "The recording was stopped because its pictures would need more than " +
@@ -56,6 +65,38 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     source_.Begin(*onScreen);
     area_ = *onScreen;
 
+    // Memory for the first frame (the whole area) is written once now, and more is kept
+    // ready from then on: fresh pages met during a tick cost page faults. Each reserve
+    // holds a whole-area frame, and no less than a few megabytes so that small areas do
+    // not ask for memory every few frames. The image library keeps one reserve per
+    // process: the recorder started last sets it.
+    const int64_t reserve =
+        std::max(BytesOfPicture(AreaWidth(area_), AreaHeight(area_)), 4 * kMegabyte);
+    memoryReserved_ = Pictavo().ReserveDibMemory && Pictavo().ReserveDibMemory(reserve);
+
+    // The first frame (the whole area) is taken before the clock starts: at 4K its capture
+    // and conversion take longer than a tick.
+    framesRecorded_ = skippedTicks_ = pictureBytes_ = 0;
+    DibImage first{};
+    PixelPlane current{};
+    try {
+        current = source_.Capture();
+        first = MakePicture(current, {0, 0, current.width - 1, current.height - 1});
+    } catch (const CaptureError& error) {
+        source_.End();
+        if (memoryReserved_)
+            Pictavo().ReserveDibMemory(0);
+        memoryReserved_ = false;
+        if (dynamic_cast<const MemoryShortage*>(&error))
+            throw CaptureError(kNoMemoryToStartMessage);
+        throw;
+    }
+
+    // The first frame filled the reserve: the next one is made ready before the clock starts,
+    // or the first ticks would write their pictures into fresh memory.
+    if (memoryReserved_)
+        memoryReserved_ = Pictavo().ReserveDibMemory(reserve);
+
     ClearObjects(project_);
     project_.PointerTrack.Clear();
     PointerSample* start = project_.PointerTrack.Add();
@@ -65,24 +106,19 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     project_.MovieWidth = AreaWidth(area_);
     project_.MovieHeight = AreaHeight(area_);
 
-    // Memory for the first frame (the whole area) is written once now, while the clock has
-    // not started, and more is kept ready from then on: fresh pages met during a tick cost
-    // page faults. Each reserve holds a whole-area frame, and no less than a few
-    // megabytes so that small areas do not ask for memory every few frames. The image
-    // library keeps one reserve per process: the recorder started last sets it.
-    const int64_t reserve =
-        std::max(BytesOfPicture(AreaWidth(area_), AreaHeight(area_)), 4 * kMegabyte);
-    memoryReserved_ = Pictavo().ReserveDibMemory && Pictavo().ReserveDibMemory(reserve);
-
     recordingStartTick_ = timerStart_ = clock_.NowMs();
     captureBusy_ = false;
-    firstFrame_ = true;
-    previous_ = {};
+    previous_ = current;
     intervalMs_ = RecordingIntervalMs(framesPerSecond);
     lastTickIndex_ = 0;
-    framesRecorded_ = skippedTicks_ = pictureBytes_ = 0;
     stopMessage_.clear();
     recording_ = true;
+    try {
+        AddFrame({0, 0, current.width - 1, current.height - 1}, first, 0);
+    } catch (const CaptureError&) {
+        Stop();
+        throw;
+    }
 }
 
 int64_t Recorder::NextTickDueMs() const {
@@ -108,6 +144,8 @@ TickOutcome Recorder::Tick() {
     TickOutcome outcome;
     try {
         outcome = CaptureFrame();
+    } catch (const MemoryShortage& shortage) {
+        outcome = StopBySelf(shortage.what());
     } catch (const CaptureError& error) {
         outcome = StopBySelf(std::string(error.what()) +
                              " The recording was stopped; everything recorded so far is kept.");
@@ -116,51 +154,61 @@ TickOutcome Recorder::Tick() {
     return outcome;
 }
 
-TickOutcome Recorder::CaptureFrame() {
-    PixelPlane current = source_.Capture();
-    std::optional<PixelBox> box;
-    if (firstFrame_)
-        box = PixelBox{0, 0, current.width - 1, current.height - 1};
-    else if (!source_.TracksChanges())
-        box = FindChangedBox(previous_, current);
-    else if (std::optional<PixelBox> hint = source_.ChangedSincePreviousCapture()) {
-        // The hint only bounds the search: the pixels decide what changed.
-        box = FindChangedBox(PartOfPlane(previous_, *hint), PartOfPlane(current, *hint));
-        if (box)
-            *box = {box->x0 + hint->x0, box->y0 + hint->y0, box->x1 + hint->x0, box->y1 + hint->y0};
-    }
-    // The capture buffers alternate, so the plane just filled stays valid until the
-    // capture after next: it is the next comparison's previous picture.
-    previous_ = current;
-    if (!box) {
-        firstFrame_ = false;
-        return TickOutcome::Unchanged;
-    }
+// The smallest box holding both.
+PixelBox Union(const PixelBox& a, const PixelBox& b) {
+    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
 
-    int64_t bytes = BytesOfPicture(box->Width(), box->Height());
+std::optional<PixelBox> Recorder::FindChange(const PixelPlane& current) const {
+    if (!source_.TracksChanges())
+        return FindChangedBox(previous_, current);
+    // The hints only bound the search: the pixels decide what changed.
+    std::optional<PixelBox> change;
+    for (const PixelBox& hint : source_.ChangedSincePreviousCapture()) {
+        std::optional<PixelBox> box =
+            FindChangedBox(PartOfPlane(previous_, hint), PartOfPlane(current, hint));
+        if (!box)
+            continue;
+        *box = {box->x0 + hint.x0, box->y0 + hint.y0, box->x1 + hint.x0, box->y1 + hint.y0};
+        change = change ? Union(*change, *box) : *box;
+    }
+    return change;
+}
+
+DibImage Recorder::MakePicture(const PixelPlane& current, const PixelBox& box) {
+    const int64_t bytes = BytesOfPicture(box.Width(), box.Height());
     // Memory kept ready ahead is not counted: the next pictures go into it, and what is
     // left over is at most two such reserves.
     if (pictureBytes_ + bytes + source_.BufferBytes() > memoryLimit_)
-        return StopBySelf(MemoryStopMessage(memoryLimit_));
+        throw MemoryShortage(MemoryStopMessage(memoryLimit_));
     DibImage picture{};
-    Pictavo().newdib(&picture, box->Width(), box->Height(), 24, nullptr, 0);
+    Pictavo().newdib(&picture, box.Width(), box.Height(), 24, nullptr, 0);
     if (!picture.pixels)
-        return StopBySelf(kOutOfMemoryMessage);
-    CopyBoxToBottomUpBgr(current, *box, picture.pixels, picture.bytesPerRow);
+        throw MemoryShortage(kOutOfMemoryMessage);
+    CopyBoxToBottomUpBgr(current, box, picture.pixels, picture.bytesPerRow);
+    return picture;
+}
 
-    int64_t now = clock_.NowMs();
-    if (firstFrame_)
-        recordingStartTick_ = now;
+void Recorder::AddFrame(const PixelBox& box, DibImage picture, int32_t timeMs) {
     try {
-        AddRecordedFrame(project_, ChangedBox{box->x0, box->y0, box->x1, box->y1},
-                         MillisecondsSinceStart(now), picture);
+        AddRecordedFrame(project_, ChangedBox{box.x0, box.y0, box.x1, box.y1}, timeMs, picture);
     } catch (const std::bad_alloc&) {
         Pictavo().deldib(picture); // not yet owned by an object
-        return StopBySelf(kOutOfMemoryMessage);
+        throw MemoryShortage(kOutOfMemoryMessage);
     }
-    firstFrame_ = false;
     ++framesRecorded_;
-    pictureBytes_ += static_cast<int64_t>(picture.bytesPerRow) * box->Height();
+    pictureBytes_ += static_cast<int64_t>(picture.bytesPerRow) * box.Height();
+}
+
+TickOutcome Recorder::CaptureFrame() {
+    PixelPlane current = source_.Capture();
+    std::optional<PixelBox> box = FindChange(current);
+    // The capture buffers alternate, so the plane just filled stays valid until the
+    // capture after next: it is the next comparison's previous picture.
+    previous_ = current;
+    if (!box)
+        return TickOutcome::Unchanged;
+    AddFrame(*box, MakePicture(current, *box), MillisecondsSinceStart(clock_.NowMs()));
     return TickOutcome::FrameAdded;
 }
 

@@ -20,6 +20,7 @@
 #include "record/core/recorder_clock.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 enum class TickOutcome {
@@ -38,11 +39,13 @@ public:
     Recorder& operator=(const Recorder&) = delete;
 
     // Starts recording `area` (clipped to the screen) at the given rate: clears every
-    // object, sets the movie size to the area's size and restarts the pointer track
-    // with `pointer` at time 0. Throws CaptureError, leaving the project unchanged, when
-    // the area lies wholly off the screen or the screen cannot be captured.
+    // object, sets the movie size to the area's size, records the whole area as the first
+    // frame at time 0 and restarts the pointer track with `pointer` at time 0. Throws
+    // CaptureError, leaving the project unchanged, when the area lies wholly off the
+    // screen, the screen cannot be captured or the first frame does not fit in memory.
     void Start(const CaptureArea& area, ScreenPoint pointer, int32_t framesPerSecond);
-    // One timer tick: captures the area and appends the changed box, if any.
+    // One timer tick: captures the area and appends the box that changed since the
+    // previous capture, if any.
     TickOutcome Tick();
     // A pointer movement reported by the mouse hook, in screen coordinates. Stored
     // relative to the area as it comes, outside the area too.
@@ -75,6 +78,13 @@ public:
 
 private:
     TickOutcome CaptureFrame();
+    // Where current differs from the previous capture; none when nowhere.
+    std::optional<PixelBox> FindChange(const PixelPlane& current) const;
+    // The box of current as a picture. Throws CaptureError when the memory limit or the
+    // memory left does not allow it.
+    DibImage MakePicture(const PixelPlane& current, const PixelBox& box);
+    // Appends the picture (which it owns from then on) as a frame at timeMs.
+    void AddFrame(const PixelBox& box, DibImage picture, int32_t timeMs);
     TickOutcome StopBySelf(std::string message);
     void CountSkippedTicks(int64_t now);
     int32_t MillisecondsSinceStart(int64_t now) const;
@@ -85,7 +95,6 @@ private:
     CaptureArea area_{};
     bool recording_ = false;
     bool captureBusy_ = false;
-    bool firstFrame_ = true;
     PixelPlane previous_{};
     int64_t recordingStartTick_ = 0;
     int64_t timerStart_ = 0;

@@ -18,6 +18,9 @@
 namespace {
 
 constexpr const char* kCaptureFailedMessage = "The screen could not be captured.";
+// The whole-area check reads this many bands of rows in turn: a sixteenth of a 4K area
+// made every 60 Hz tick it fell on take longer than the tick's interval.
+constexpr int32_t kBands = 64;
 
 // Xlib's default error handler ends the process; while a request of ours may fail
 // (shared memory refused by a remote server, a rectangle the server rejects) errors
@@ -104,11 +107,12 @@ struct ScreenCapture::State {
     XserverRegion drawn = 0;
     bool haveFrame = false;
     std::chrono::milliseconds wholeReadInterval{2000};
-    std::chrono::steady_clock::time_point lastWholeRead{};
-    int latest = 0; // the buffer holding the newest picture
+    std::chrono::steady_clock::time_point lastBandRead{};
+    int32_t nextBand = 0; // of kBands, top to bottom
+    int latest = 0;       // the buffer holding the newest picture
     // Where the other buffer differs from the newest picture.
-    std::optional<PixelBox> otherStale;
-    std::optional<PixelBox> lastChange;
+    std::vector<PixelBox> otherStale;
+    std::vector<PixelBox> lastChange;
 
     bool Tracking() const { return damage != 0; }
 
@@ -223,14 +227,34 @@ struct ScreenCapture::State {
                           image->width, image->height, 4};
     }
 
-    bool WholeReadDue() {
+    // The next band of rows that is due to be read whatever was drawn, if one is.
+    std::optional<PixelBox> DueBand() {
         if (wholeReadInterval.count() <= 0)
-            return false;
+            return std::nullopt;
         const auto now = std::chrono::steady_clock::now();
-        if (now - lastWholeRead < wholeReadInterval)
-            return false;
-        lastWholeRead = now;
-        return true;
+        if (now - lastBandRead < wholeReadInterval / kBands)
+            return std::nullopt;
+        lastBandRead = now;
+        const int32_t height = area.Bottom - area.Top + 1;
+        const int32_t band = nextBand;
+        nextBand = (nextBand + 1) % kBands;
+        const int32_t y0 = height * band / kBands;
+        const int32_t y1 = height * (band + 1) / kBands - 1;
+        if (y0 > y1)
+            return std::nullopt; // areas lower than kBands rows have empty bands
+        return PixelBox{0, y0, area.Right - area.Left, y1};
+    }
+
+    // What to read: the drawn box and the due band, as one box when they share rows.
+    static std::vector<PixelBox> BoxesToRead(std::optional<PixelBox> drawn,
+                                             std::optional<PixelBox> band) {
+        if (!band)
+            return drawn ? std::vector<PixelBox>{*drawn} : std::vector<PixelBox>{};
+        if (!drawn)
+            return {*band};
+        if (drawn->y1 + 1 < band->y0 || band->y1 + 1 < drawn->y0)
+            return {*drawn, *band};
+        return {{band->x0, std::min(drawn->y0, band->y0), band->x1, std::max(drawn->y1, band->y1)}};
     }
 
     // A capture that reads only what was drawn since the previous one.
@@ -247,31 +271,30 @@ struct ScreenCapture::State {
                 if (!XShmGetImage(display, root, buffer.image, area.Left, area.Top, AllPlanes))
                     return false;
             latest = 0;
-            otherStale = std::nullopt;
-            lastChange = whole;
+            otherStale.clear();
+            lastChange = {whole};
             haveFrame = true;
-            lastWholeRead = std::chrono::steady_clock::now();
+            lastBandRead = std::chrono::steady_clock::now();
+            nextBand = 0;
             return true;
         }
         // A drawing path that reports no damage (some direct-rendering or compositing
-        // setups) must not go unseen for long: now and then the whole area is read and
+        // setups) must not go unseen for long: now and then a band of the area is read and
         // compared as if it had all been drawn.
-        if (WholeReadDue())
-            drawnBox = whole;
-        lastChange = drawnBox;
-        if (!drawnBox)
+        lastChange = BoxesToRead(drawnBox, DueBand());
+        if (lastChange.empty())
             return true;
         Buffer& target = buffers[latest ^ 1];
         // The older buffer catches up with the newest picture before it is patched.
-        if (otherStale) {
-            const Buffer& newest = buffers[latest];
+        const Buffer& newest = buffers[latest];
+        for (const PixelBox& stale : otherStale)
             CopyBox(reinterpret_cast<const uint8_t*>(newest.image->data),
-                    newest.image->bytes_per_line, *otherStale, target, otherStale->x0,
-                    otherStale->y0);
-        }
-        if (!ReadBox(*drawnBox, target, buffers[latest]))
-            return false;
-        otherStale = drawnBox;
+                    newest.image->bytes_per_line, stale, target, stale.x0, stale.y0);
+        // The boxes share no rows, so reading one never disturbs another.
+        for (const PixelBox& box : lastChange)
+            if (!ReadBox(box, target, newest))
+                return false;
+        otherStale = lastChange;
         latest ^= 1;
         return true;
     }
@@ -425,7 +448,8 @@ void ScreenCapture::Begin(const CaptureArea& area) {
     }
     s.next = 0;
     s.haveFrame = false;
-    s.otherStale = s.lastChange = std::nullopt;
+    s.otherStale.clear();
+    s.lastChange.clear();
     if (s.shared && s.damageOffered)
         s.StartTracking();
     s.begun = true;
@@ -509,7 +533,7 @@ bool ScreenCapture::TracksChanges() const {
     return state_->begun && state_->Tracking();
 }
 
-std::optional<PixelBox> ScreenCapture::ChangedSincePreviousCapture() const {
+std::vector<PixelBox> ScreenCapture::ChangedSincePreviousCapture() const {
     return state_->lastChange;
 }
 

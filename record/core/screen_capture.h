@@ -31,7 +31,7 @@ public:
     void End() override;
     int64_t BufferBytes() const override;
     bool TracksChanges() const override;
-    std::optional<PixelBox> ChangedSincePreviousCapture() const override;
+    std::vector<PixelBox> ChangedSincePreviousCapture() const override;
 
     // Where the pointer is, in screen coordinates.
     ScreenPoint PointerPosition() const;
@@ -39,8 +39,9 @@ public:
     bool UsesSharedMemory() const;
     // Image requests sent to the server since construction.
     int64_t ScreenReads() const;
-    // While changes are tracked, the whole area is still read and compared at this
-    // interval (2 s by default), in case something was drawn without a damage report.
+    // While changes are tracked, the whole area is still read and compared within this
+    // interval (2 s by default), in case something was drawn without a damage report: one
+    // band of a 64th of its rows at a time, so that no capture reads much of it.
     // Zero or less: never.
     void SetWholeAreaReadInterval(std::chrono::milliseconds interval);
 

@@ -19,11 +19,10 @@ protected:
         ClearObjects(project);
     }
 
-    // Starts at `start` and runs the first tick one interval later, clock-wise.
+    // Starts, which records the whole area as the first frame.
     void StartAndTakeFirstFrame(const CaptureArea& area, int32_t fps = 5) {
         recorder.Start(area, {area.Left + 3, area.Top + 4}, fps);
-        clock.now += recorder.IntervalMs();
-        ASSERT_EQ(recorder.Tick(), TickOutcome::FrameAdded);
+        ASSERT_EQ(project.Objects.Count(), 1);
     }
     TickOutcome NextTick() {
         clock.now = std::max(clock.now, recorder.NextTickDueMs());
@@ -113,7 +112,7 @@ TEST_F(RecorderTest, ChangesBecomeFramesOfTheirBoxOnly) {
     EXPECT_EQ(recorder.PictureBytes(), 40 * 3 * 30 + 4 + 48);
 }
 
-TEST_F(RecorderTest, StopBeforeTheFirstTickLeavesOnlyThePointerTrack) {
+TEST_F(RecorderTest, StopBeforeTheFirstTickKeepsTheFirstFrameAndThePointerTrack) {
     AddTextObject(project);
     recorder.Start({0, 0, 99, 99}, {50, 60}, 3);
     EXPECT_EQ(recorder.IntervalMs(), 333);
@@ -124,7 +123,8 @@ TEST_F(RecorderTest, StopBeforeTheFirstTickLeavesOnlyThePointerTrack) {
     recorder.AddPointerSample({1, 1}); // after the stop: ignored
     EXPECT_EQ(recorder.Tick(), TickOutcome::NotRecording);
 
-    EXPECT_EQ(project.Objects.Count(), 0);
+    ASSERT_EQ(project.Objects.Count(), 1);
+    EXPECT_EQ(DibWidth(project.Objects[0].Image), 100);
     ASSERT_EQ(project.PointerTrack.Count(), 3);
     EXPECT_EQ(project.PointerTrack[0].X, 50);
     EXPECT_EQ(project.PointerTrack[1].X, 70);
@@ -134,12 +134,12 @@ TEST_F(RecorderTest, StopBeforeTheFirstTickLeavesOnlyThePointerTrack) {
     EXPECT_EQ(screen.BufferBytes(), 0);
 }
 
-TEST_F(RecorderTest, PointerTimesCountFromTheFirstCaptureOnceItHappened) {
+TEST_F(RecorderTest, PointerTimesCountFromTheStart) {
     recorder.Start({10, 10, 49, 49}, {0, 0}, 5);
     clock.now += 150;
     recorder.AddPointerSample({15, 16});
     clock.now += 50;
-    ASSERT_EQ(recorder.Tick(), TickOutcome::FrameAdded);
+    ASSERT_EQ(recorder.Tick(), TickOutcome::Unchanged);
     clock.now += 30;
     recorder.AddPointerSample({17, 18});
     ASSERT_EQ(project.PointerTrack.Count(), 3);
@@ -147,7 +147,7 @@ TEST_F(RecorderTest, PointerTimesCountFromTheFirstCaptureOnceItHappened) {
     EXPECT_EQ(project.PointerTrack[1].Time, 150);
     EXPECT_EQ(project.PointerTrack[1].X, 5);
     EXPECT_EQ(project.PointerTrack[1].Y, 6);
-    EXPECT_EQ(project.PointerTrack[2].Time, 30);
+    EXPECT_EQ(project.PointerTrack[2].Time, 230);
 }
 
 TEST_F(RecorderTest, AreasBeyondTheScreenAreClipped) {
@@ -167,16 +167,16 @@ TEST_F(RecorderTest, LateTicksAreCountedNotQueued) {
     StartAndTakeFirstFrame({0, 0, 49, 49}, 10); // 100 ms
     EXPECT_EQ(recorder.SkippedTicks(), 0);
     screen.SetCaptureDuration(&clock, 250);
-    EXPECT_EQ(NextTick(), TickOutcome::Unchanged); // due at 200, ends at 450
+    EXPECT_EQ(NextTick(), TickOutcome::Unchanged); // due at 100, ends at 350
     screen.SetCaptureDuration(&clock, 0);
     clock.now += 1;
-    // Ticks were due at 300 and 400; the one handled at 451 stands for 400.
+    // Ticks were due at 200 and 300; the one handled at 351 stands for 300.
     EXPECT_EQ(recorder.Tick(), TickOutcome::Unchanged);
     EXPECT_EQ(recorder.SkippedTicks(), 1);
     // The caller's loop waits for the next slot rather than catching up.
     EXPECT_EQ(recorder.NextTickDueMs() - clock.now, 49);
     screen.SetCaptureDuration(&clock, 1000);
-    EXPECT_EQ(NextTick(), TickOutcome::Unchanged); // 500 to 1500
+    EXPECT_EQ(NextTick(), TickOutcome::Unchanged); // 400 to 1400
     screen.SetCaptureDuration(&clock, 0);
     EXPECT_EQ(recorder.Tick(), TickOutcome::Unchanged);
     EXPECT_EQ(recorder.SkippedTicks(), 1 + 9);
@@ -203,6 +203,13 @@ TEST_F(RecorderTest, MemoryGuardStopsAndKeepsWhatWasRecorded) {
     EXPECT_EQ(project.Objects.Count(), 3);
     EXPECT_EQ(screen.BufferBytes(), 0);
     EXPECT_EQ(recorder.Tick(), TickOutcome::NotRecording);
+
+    // No room for the first frame: the start fails and changes nothing.
+    recorder.SetMemoryLimit(buffers + 40 * 3 * 40 - 1);
+    EXPECT_THROW(recorder.Start({0, 0, 39, 39}, {0, 0}, 5), CaptureError);
+    EXPECT_FALSE(recorder.Recording());
+    EXPECT_EQ(project.Objects.Count(), 3);
+    EXPECT_EQ(screen.BufferBytes(), 0);
 
     // A new start clears the message.
     recorder.SetMemoryLimit(Recorder::DefaultMemoryLimit());
