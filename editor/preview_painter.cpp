@@ -3,6 +3,7 @@
 #include "editor/picture_blit.h"
 #include "geometry/box_fit.h"
 #include "geometry/outline_geometry.h"
+#include "model/project_text.h"
 #include "widgets/swatch_color_combo_box.h"
 #include "widgets/system_colors.h"
 
@@ -10,7 +11,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cmath>
@@ -155,11 +155,8 @@ QColor PreviewColor(int32_t colorValue, const QPalette& palette) {
 }
 
 QString DecodeProjectText(const char* text) {
-    if (!text)
-        return {};
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString decoded = utf8.decode(QByteArrayView(text));
-    return utf8.hasError() ? DecodeWindows1252(text) : decoded;
+    const std::u32string characters = ProjectTextCharacters(text);
+    return QString::fromUcs4(characters.data(), static_cast<qsizetype>(characters.size()));
 }
 
 void PaintPreview(QImage& image, const Project& project, const PreviewView& view) {

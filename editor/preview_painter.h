@@ -21,8 +21,8 @@ struct PreviewView {
 // The colour a state's colour value stands for; system colours come from the palette.
 QColor PreviewColor(int32_t colorValue, const QPalette& palette);
 
-// A text of the project (object text, font name): UTF-8, or the Windows code page of older
-// files.
+// A text of the project (object text, font name), decoded by the rule the movie shares:
+// UTF-8, or the Windows code page of older files.
 QString DecodeProjectText(const char* text);
 
 // Paints the whole preview into `image`, which has the movie's size and a 32-bit format.
