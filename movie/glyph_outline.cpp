@@ -1,5 +1,7 @@
 #include "movie/glyph_outline.h"
 
+#include "model/project_text.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -9,12 +11,6 @@
 #include <cmath>
 
 namespace {
-
-// Code points of 0x80..0x9F in Windows-1252; 0 marks the five unassigned codes.
-constexpr uint16_t kWindows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Outline coordinates are 26.6 fixed point; the whole-unit part rounds toward minus
 // infinity, as a 16.16 value's integer word does.
@@ -136,19 +132,21 @@ GlyphContour ConvertContour(const FT_Outline& outline, int first, int last,
     return contour;
 }
 
-} // namespace
-
-uint32_t Windows1252ToUnicode(uint8_t code) {
-    if (code >= 0x80 && code <= 0x9F) {
-        uint16_t mapped = kWindows1252High[code - 0x80];
-        return mapped ? mapped : code;
-    }
-    return code;
+// The glyph index of a character in a face; symbol faces list the 8-bit codes at 0xF000.
+FT_UInt GlyphIndex(FT_Face face, bool unicode, char32_t character) {
+    if (unicode)
+        return FT_Get_Char_Index(face, character);
+    const int32_t code = UnicodeToWindows1252(character);
+    return code < 0 ? 0 : FT_Get_Char_Index(face, 0xF000u + static_cast<FT_ULong>(code));
 }
+
+} // namespace
 
 struct GlyphFaceCache::Face {
     FT_Face face = nullptr;
-    int32_t cellHeight = 0; // ascent + descent in units of the 1000-high font
+    int32_t cellHeight = 0;  // ascent + descent in units of the 1000-high font
+    FT_F26Dot6 charSize = 0; // the em size that makes the cell 1000 units high
+    FT_F26Dot6 setSize = 0;  // the size the face is set to now
     bool unicode = false;
     ~Face() {
         if (face)
@@ -163,12 +161,12 @@ GlyphFaceCache::GlyphFaceCache() {
 }
 
 GlyphFaceCache::~GlyphFaceCache() {
-    faces_.clear();
+    openFiles_.clear();
     if (library_)
         FT_Done_FreeType(static_cast<FT_Library>(library_));
 }
 
-std::string GlyphFaceCache::ResolvedFile(const std::string& fontName) {
+std::string GlyphFaceCache::MatchingFile(const std::string& fontName, char32_t character) {
     if (!FcInit())
         return {};
     FcConfig* config = nullptr; // the current configuration
@@ -186,9 +184,13 @@ std::string GlyphFaceCache::ResolvedFile(const std::string& fontName) {
         for (int i = 0; i < sorted->nfont && file.empty(); ++i) {
             FcBool scalable = FcFalse;
             FcChar8* path = nullptr;
+            FcCharSet* characters = nullptr;
             if (FcPatternGetBool(sorted->fonts[i], FC_SCALABLE, 0, &scalable) == FcResultMatch &&
                 scalable &&
-                FcPatternGetString(sorted->fonts[i], FC_FILE, 0, &path) == FcResultMatch) {
+                FcPatternGetString(sorted->fonts[i], FC_FILE, 0, &path) == FcResultMatch &&
+                (character == 0 || (FcPatternGetCharSet(sorted->fonts[i], FC_CHARSET, 0,
+                                                        &characters) == FcResultMatch &&
+                                    FcCharSetHasChar(characters, character)))) {
                 file = reinterpret_cast<const char*>(path);
             }
         }
@@ -198,18 +200,19 @@ std::string GlyphFaceCache::ResolvedFile(const std::string& fontName) {
     return file;
 }
 
-GlyphFaceCache::Face* GlyphFaceCache::FaceFor(const std::string& fontName) {
-    auto found = faces_.find(fontName);
-    if (found != faces_.end())
+std::string GlyphFaceCache::ResolvedFile(const std::string& fontName) {
+    return MatchingFile(fontName, 0);
+}
+
+GlyphFaceCache::Face* GlyphFaceCache::OpenFace(const std::string& file) {
+    auto found = openFiles_.find(file);
+    if (found != openFiles_.end())
         return found->second->face ? found->second.get() : nullptr;
 
     auto entry = std::make_unique<Face>();
     Face* face = entry.get();
-    faces_.emplace(fontName, std::move(entry));
-    if (!library_)
-        return nullptr;
-    std::string file = ResolvedFile(fontName);
-    if (file.empty() ||
+    openFiles_.emplace(file, std::move(entry));
+    if (!library_ || file.empty() ||
         FT_New_Face(static_cast<FT_Library>(library_), file.c_str(), 0, &face->face) != 0) {
         face->face = nullptr;
         return nullptr;
@@ -231,10 +234,8 @@ GlyphFaceCache::Face* GlyphFaceCache::FaceFor(const std::string& fontName) {
     int64_t cellUnits = ascentUnits + descentUnits;
     if (cellUnits <= 0)
         cellUnits = ft->units_per_EM;
-    FT_F26Dot6 charSize =
-        static_cast<FT_F26Dot6>(1000 * 64 * int64_t{ft->units_per_EM} / cellUnits);
-    FT_Set_Char_Size(ft, 0, charSize, 72, 72);
-    double pixelsPerUnit = charSize / 64.0 / ft->units_per_EM;
+    face->charSize = static_cast<FT_F26Dot6>(1000 * 64 * int64_t{ft->units_per_EM} / cellUnits);
+    double pixelsPerUnit = face->charSize / 64.0 / ft->units_per_EM;
     int32_t ascent = static_cast<int32_t>(std::lround(ascentUnits * pixelsPerUnit));
     int32_t descent = -static_cast<int32_t>(std::lround(descentUnits * pixelsPerUnit));
     face->cellHeight = ascent + descent;
@@ -244,15 +245,41 @@ GlyphFaceCache::Face* GlyphFaceCache::FaceFor(const std::string& fontName) {
     return face;
 }
 
-bool GlyphFaceCache::LoadGlyph(const std::string& fontName, uint8_t code, GlyphOutline& outline) {
+GlyphFaceCache::Face* GlyphFaceCache::FaceFor(const std::string& fontName) {
+    auto found = faces_.find(fontName);
+    if (found != faces_.end())
+        return found->second;
+    Face* face = OpenFace(ResolvedFile(fontName));
+    faces_.emplace(fontName, face);
+    return face;
+}
+
+GlyphFaceCache::Face* GlyphFaceCache::FallbackFor(const std::string& fontName, char32_t character) {
+    Face* face = OpenFace(MatchingFile(fontName, character));
+    return face && face->unicode && FT_Get_Char_Index(face->face, character) != 0 ? face : nullptr;
+}
+
+bool GlyphFaceCache::LoadGlyph(const std::string& fontName, char32_t character,
+                               GlyphOutline& outline) {
     outline = {};
-    Face* face = FaceFor(fontName);
-    if (!face)
+    Face* primary = FaceFor(fontName);
+    if (!primary)
         return false;
+    Face* face = primary;
+    FT_UInt index = GlyphIndex(face->face, face->unicode, character);
+    if (index == 0) {
+        if (Face* fallback = FallbackFor(fontName, character)) {
+            face = fallback;
+            index = FT_Get_Char_Index(face->face, character);
+        }
+    }
     FT_Face ft = face->face;
-    FT_UInt index = face->unicode ? FT_Get_Char_Index(ft, Windows1252ToUnicode(code))
-                                  : FT_Get_Char_Index(ft, 0xF000u + code);
-    // A missing character shows the face's default glyph (index 0), as the system does.
+    // A fallback face takes the em size of the face it stands in for.
+    if (face->setSize != primary->charSize) {
+        FT_Set_Char_Size(ft, 0, primary->charSize, 72, 72);
+        face->setSize = primary->charSize;
+    }
+    // A character no font has shows the face's default glyph (index 0), as the system does.
     if (FT_Load_Glyph(ft, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0)
         return true;
     FT_GlyphSlot slot = ft->glyph;
@@ -260,7 +287,7 @@ bool GlyphFaceCache::LoadGlyph(const std::string& fontName, uint8_t code, GlyphO
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
         return true;
     const FT_Outline& source = slot->outline;
-    ContourConverter converter{face->cellHeight};
+    ContourConverter converter{primary->cellHeight};
     int first = 0;
     for (int c = 0; c < source.n_contours; ++c) {
         int last = source.contours[c];

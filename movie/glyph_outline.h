@@ -35,9 +35,6 @@ struct GlyphOutline {
     int32_t advance = 0;                // in units of the 1000-high font
 };
 
-// The Unicode code point of an 8-bit character in the Windows-1252 code page.
-uint32_t Windows1252ToUnicode(uint8_t code);
-
 // Opens each face once and keeps it for the life of the cache (one movie build).
 class GlyphFaceCache {
 public:
@@ -46,9 +43,12 @@ public:
     GlyphFaceCache(const GlyphFaceCache&) = delete;
     GlyphFaceCache& operator=(const GlyphFaceCache&) = delete;
 
-    // Fills outline with the character's contours and advance. Returns false (and an
-    // empty outline) when no scalable face can be found for fontName.
-    bool LoadGlyph(const std::string& fontName, uint8_t code, GlyphOutline& outline);
+    // Fills outline with the character's contours and advance. A character the face lacks
+    // comes from the first font of the face's fallback list that has it, at the face's size
+    // and baseline, as the preview draws it; when no font has it, the face's default glyph
+    // shows. Returns false (and an empty outline) when no scalable face can be found for
+    // fontName.
+    bool LoadGlyph(const std::string& fontName, char32_t character, GlyphOutline& outline);
 
     // The font file fontName resolves to, empty if none.
     std::string ResolvedFile(const std::string& fontName);
@@ -56,7 +56,12 @@ public:
 private:
     struct Face;
     Face* FaceFor(const std::string& fontName);
+    Face* FallbackFor(const std::string& fontName, char32_t character);
+    Face* OpenFace(const std::string& file);
+    // The best scalable match for fontName that has the character (0: any character).
+    std::string MatchingFile(const std::string& fontName, char32_t character);
 
-    void* library_ = nullptr; // FT_Library
-    std::map<std::string, std::unique_ptr<Face>> faces_;
+    void* library_ = nullptr;                                // FT_Library
+    std::map<std::string, Face*> faces_;                     // by face name
+    std::map<std::string, std::unique_ptr<Face>> openFiles_; // by font file, each opened once
 };

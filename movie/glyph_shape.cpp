@@ -23,9 +23,10 @@ void AppendGlyphRecords(FShape& shape, const GlyphOutline& outline) {
     shape.AddRecord(new FShapeRecEnd());
 }
 
-int32_t BuildGlyphShape(FShape& shape, uint8_t code, const char* fontName, GlyphFaceCache& faces) {
+int32_t BuildGlyphShape(FShape& shape, char32_t character, const char* fontName,
+                        GlyphFaceCache& faces) {
     GlyphOutline outline;
-    faces.LoadGlyph(fontName ? fontName : "", code, outline);
+    faces.LoadGlyph(fontName ? fontName : "", character, outline);
     AppendGlyphRecords(shape, outline);
     return outline.advance;
 }

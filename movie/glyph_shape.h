@@ -7,11 +7,12 @@
 
 class FShape;
 
-// Fills shape with the outline of the 8-bit character code of the named system font (one
-// style-change record per contour, straight and curved edges, an end record) and returns
-// its advance in units of a font 1000 units high. A character without an outline, or a
-// face that cannot be found, gives a shape with only the end record.
-int32_t BuildGlyphShape(FShape& shape, uint8_t code, const char* fontName, GlyphFaceCache& faces);
+// Fills shape with the outline of the character in the named system font (one style-change
+// record per contour, straight and curved edges, an end record) and returns its advance in
+// units of a font 1000 units high. A character without an outline, or a face that cannot be
+// found, gives a shape with only the end record.
+int32_t BuildGlyphShape(FShape& shape, char32_t character, const char* fontName,
+                        GlyphFaceCache& faces);
 
 // Appends the records of an already loaded outline; used by BuildGlyphShape.
 void AppendGlyphRecords(FShape& shape, const GlyphOutline& outline);

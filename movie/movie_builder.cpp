@@ -4,6 +4,7 @@
 #include "geometry/outline_geometry.h"
 #include "imaging/pictavo.h"
 #include "model/byte_stream.h"
+#include "model/project_text.h"
 #include "movie/glyph_shape.h"
 #include "movie/jpeg_encode_pool.h"
 #include "swf/swf.h"
@@ -391,30 +392,41 @@ private:
                                        nullptr, 0, nullptr, 0));
     }
 
+    // The character code of each glyph: the 8-bit code page while every character has a code
+    // there, else 16-bit codes of Unicode's first plane.
+    static FDTDefineFontInfo* MakeFontInfo(uint16_t fontId, const std::u32string& characters) {
+        const bool wide = std::any_of(characters.begin(), characters.end(),
+                                      [](char32_t c) { return UnicodeToWindows1252(c) < 0; });
+        auto* info = new FDTDefineFontInfo("Arial", fontId, wide ? 0 : 1, 0, 0);
+        info->SetWideCodes(wide);
+        for (char32_t c : characters) {
+            if (!wide)
+                info->AddCharCode(static_cast<uint16_t>(UnicodeToWindows1252(c)));
+            else
+                info->AddCharCode(static_cast<uint16_t>(c <= 0xFFFF ? c : kReplacementCharacter));
+        }
+        return info;
+    }
+
     bool DefineText(int32_t index) {
         const AnimObject& object = project_.Objects[index];
         ObjectBuild& build = objects_[index];
-        const size_t length = std::strlen(object.Text);
-        const char* fontName = object.FontName ? object.FontName : kDefaultFontName;
+        // Decoded as the editor shows it: one glyph for each character.
+        const std::u32string characters = ProjectTextCharacters(object.Text);
+        const std::string fontName =
+            object.FontName ? ProjectTextUtf8(object.FontName) : kDefaultFontName;
 
         auto font = std::make_unique<FDTDefineFont>();
         build.fontId = font->CharacterId();
-        build.glyphAdvances.assign(length, 0);
-        for (size_t i = 0; i < length; ++i) {
+        build.glyphAdvances.assign(characters.size(), 0);
+        for (size_t i = 0; i < characters.size(); ++i) {
             auto* glyph = new FShape();
             build.glyphAdvances[i] =
-                BuildGlyphShape(*glyph, static_cast<uint8_t>(object.Text[i]), fontName, faces_);
+                BuildGlyphShape(*glyph, characters[i], fontName.c_str(), faces_);
             font->AddGlyphShape(glyph);
         }
         movie_.Add(font.release());
-
-        auto* info = new FDTDefineFontInfo("Arial", build.fontId, 1, 0, 0);
-        for (size_t i = 0; i < length; ++i) {
-            // The 8-bit code, sign-extended as the character type of the system does.
-            info->AddCharCode(static_cast<uint16_t>(
-                static_cast<int16_t>(static_cast<signed char>(object.Text[i]))));
-        }
-        movie_.Add(info);
+        movie_.Add(MakeFontInfo(build.fontId, characters));
 
         // The widest state furthest out decides: every state in between is within it.
         if (HalfTextWidth(index,

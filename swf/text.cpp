@@ -77,9 +77,12 @@ void FDTDefineFontInfo::WriteTo(FSWFStream& out) {
     body.PutBits(encoding == 3 ? 1 : 0, 1);
     body.PutBits(italic & 1u, 1);
     body.PutBits(bold & 1u, 1);
-    body.PutBits(0, 1); // 8-bit codes
+    body.PutBits(wideCodes ? 1 : 0, 1);
     for (uint16_t code : codes) {
-        body.PutByte(static_cast<uint8_t>(code));
+        if (wideCodes)
+            body.PutU16(code);
+        else
+            body.PutByte(static_cast<uint8_t>(code));
     }
     out.PutTag(kDefineFontInfo, static_cast<uint32_t>(body.TotalSize()), &body);
 }

@@ -46,10 +46,12 @@ public:
     FDTDefineFontInfo(const char* fontName, uint16_t fontId, uint16_t encoding, uint16_t italic,
                       uint16_t bold);
     void AddCharCode(uint16_t code) { codes.push_back(code); }
+    // Wide codes are written as 16 bits each, with the wide-codes flag set.
+    void SetWideCodes(bool wide) { wideCodes = wide; }
 
     uint16_t CharacterId() const override { return characterId; }
-    // Codes are written as their low 8 bits; a name is written with at most 255 characters, the
-    // most its length byte can count.
+    // Codes are written as their low 8 bits unless wide; a name is written with at most 255
+    // characters, the most its length byte can count.
     void WriteTo(FSWFStream& out) override;
 
 private:
@@ -60,6 +62,7 @@ private:
     uint16_t bold;
     std::vector<uint16_t> codes;
     uint16_t fontId;
+    bool wideCodes = false;
 };
 
 // A record of a text definition.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 // Walks a contour and returns where it ends.
@@ -63,13 +65,52 @@ TEST(GlyphOutline, BlankAndUnmappedCharacters) {
     EXPECT_TRUE(space.contours.empty());
     EXPECT_GT(space.advance, 200);
 
-    // 0x80 is the euro sign in the 8-bit code page, not a control character.
-    EXPECT_EQ(Windows1252ToUnicode(0x80), 0x20ACu);
-    EXPECT_EQ(Windows1252ToUnicode(0xE9), 0xE9u);
-    EXPECT_EQ(Windows1252ToUnicode(0x81), 0x81u);
     GlyphOutline euro;
-    ASSERT_TRUE(cache.LoadGlyph("Arial", 0x80, euro));
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'€', euro));
     EXPECT_FALSE(euro.contours.empty());
+}
+
+// Every point of an outline in drawing order.
+std::vector<GlyphPoint> Points(const GlyphOutline& outline) {
+    std::vector<GlyphPoint> points;
+    for (const GlyphContour& contour : outline.contours) {
+        points.push_back(contour.start);
+        for (const GlyphEdge& edge : contour.edges)
+            points.insert(points.end(), {edge.control, edge.anchor});
+    }
+    return points;
+}
+
+TEST(GlyphOutline, CharactersBeyondTheCodePageAreLookedUpByCodePoint) {
+    GlyphFaceCache cache;
+    // This face draws the Greek and the Cyrillic capital A like the Latin one.
+    GlyphOutline latin, greek, cyrillic, omega;
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'A', latin));
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'Α', greek));
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'А', cyrillic));
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'Ω', omega));
+    EXPECT_EQ(Points(greek), Points(latin));
+    EXPECT_EQ(Points(cyrillic), Points(latin));
+    EXPECT_EQ(greek.advance, latin.advance);
+    EXPECT_NE(Points(omega), Points(latin));
+}
+
+// As in the preview: a character the face lacks comes from the first font of its fallback
+// list that has it, at the face's em size; one no font has shows the face's default glyph.
+TEST(GlyphOutline, MissingCharactersComeFromAFallbackFont) {
+    GlyphFaceCache cache;
+    GlyphOutline check, replacement, nowhere, own;
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'✓', check)); // DejaVu Sans has it, Liberation not
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'\uFFFD', replacement));
+    ASSERT_TRUE(cache.LoadGlyph("Arial", U'\uE000', nowhere));
+    ASSERT_TRUE(cache.LoadGlyph("DejaVu Sans", U'✓', own));
+    EXPECT_FALSE(nowhere.contours.empty()) << "the default glyph";
+    for (const GlyphOutline* found : {&check, &replacement}) {
+        EXPECT_FALSE(found->contours.empty());
+        EXPECT_NE(Points(*found), Points(nowhere));
+    }
+    // Same em: DejaVu Sans fills a cell of 2384 units, Liberation Sans 2288, both 2048 an em.
+    EXPECT_NEAR(check.advance, own.advance * 2384 / 2288, 1);
 }
 
 } // namespace

@@ -100,6 +100,44 @@ TEST_F(MovieBuilderTest, RepeatedLettersKeepOneGlyphPerPosition) {
               (std::vector<uint8_t>{65, 65, 65}));
 }
 
+// Texts are decoded as the editor shows them, one glyph a character; the code table keeps its
+// 8-bit codes while every character has one there, else it lists 16-bit codes.
+TEST_F(MovieBuilderTest, EachCharacterOfTheDecodedTextIsOneGlyph) {
+    using Bytes = std::vector<uint8_t>;
+    const Bytes greets = {'G', 'r', 0xFC, 0xDF, 'e', ' ', 0x80};
+    const struct {
+        const char* text;
+        uint8_t flags;
+        Bytes codes;
+    } cases[] = {
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC",
+         0x10, greets},
+        {"Gr\xFC\xDF"
+         "e \x80",
+         0x10, greets},
+        {"\xCE\xA9\xCE\xB1", 0x01, {0xA9, 0x03, 0xB1, 0x03}}, // Greek
+        {"\x81\xFF", 0x01, {0xFD, 0xFF, 0xFF, 0x00}},         // neither: U+FFFD and ÿ
+    };
+    std::vector<Bytes> fonts;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ClearObjects(project_);
+        AddText(c.text, 0, 0);
+        SwfFile file = BuildAndRead(5, "text" + std::to_string(fonts.size()) + ".swf");
+        const SwfTag& font = file.tags[2];
+        const SwfTag& info = file.tags[3];
+        ASSERT_EQ(font.code, 10);
+        ASSERT_EQ(info.code, 13);
+        const size_t glyphs = c.codes.size() / (c.flags & 1 ? 2 : 1);
+        EXPECT_EQ(BitReader(font.body, 2).U16(), 2 * glyphs) << "the offset table";
+        EXPECT_EQ(info.body[8], c.flags);
+        EXPECT_EQ(Bytes(info.body.begin() + 9, info.body.end()), c.codes);
+        fonts.push_back(font.body);
+    }
+    EXPECT_EQ(fonts[0], fonts[1]) << "both encodings give the same glyphs";
+}
+
 TEST_F(MovieBuilderTest, VectorObjectMorphsFromZeroToThousandMilliseconds) {
     AnimObject* box =
         AddVector(ShapeRectangle, BoxState(0, 0, 20, 20, 0), BoxState(50, 50, 90, 90, 1000));

@@ -8,7 +8,18 @@ namespace {
 using ruffle_support::ColorNear;
 using ruffle_support::Rgb;
 
-class MoviePlaybackTest : public MovieFixture {};
+class MoviePlaybackTest : public MovieFixture {
+protected:
+    // Black text that stays in its box from the start of the movie on.
+    AnimObject* AddStillText(const char* characters, ObjectState box, int32_t fontSize) {
+        AnimObject* text = AddText(characters, 0, 0);
+        text->Start = text->End = box;
+        text->Start.FontSize = text->End.FontSize = fontSize;
+        text->Start.Color = text->End.Color = 0;
+        text->RemoveWhenFinished = false;
+        return text;
+    }
+};
 
 TEST_F(MoviePlaybackTest, ShapesPictureAndTextShowWhereTheyWerePut) {
     project_.MovieWidth = 400;
@@ -64,11 +75,7 @@ TEST_F(MoviePlaybackTest, OverlaysListedAfterRecordedFramesStayAboveThem) {
     project_.MovieHeight = 150;
     AddRecordedFrame(project_, {-1, -1, 198, 148}, 0, SolidPicture(200, 150, 200, 200, 200));
     AddRecordedFrame(project_, {-1, -1, 198, 148}, 400, SolidPicture(200, 150, 255, 200, 150));
-    AnimObject* text = AddText("Hi", 0, 0);
-    text->Start = text->End = BoxState(30, 30, 110, 100, 0);
-    text->Start.FontSize = text->End.FontSize = 40;
-    text->Start.Color = text->End.Color = 0;
-    text->RemoveWhenFinished = false;
+    AddStillText("Hi", BoxState(30, 30, 110, 100, 0), 40);
     AnimObject* box =
         AddVector(ShapeRectangle, BoxState(130, 40, 190, 100, 0), BoxState(130, 40, 190, 100, 0));
     box->Start.Color = box->End.Color = 0x0000FF;
@@ -96,6 +103,40 @@ TEST_F(MoviePlaybackTest, TheTourShowsTheRectangleOverTheRecordedButton) {
     ASSERT_EQ(shots.size(), 1u) << error;
     // Half-way from red to green and 22 % transparent by now, over the button's green.
     EXPECT_TRUE(ColorNear(shots[0].At(185, 146), {99, 111, 21}, 24));
+}
+
+// The same text stored as UTF-8 and as Windows-1252 draws the same glyphs; a Cyrillic word
+// draws too.
+TEST_F(MoviePlaybackTest, TextsDrawTheCharactersTheEditorShows) {
+    project_.MovieWidth = 300;
+    project_.MovieHeight = 240;
+    const char* texts[] = {"Gr\xC3\xBC\xC3\x9F"
+                           "e \xE2\x82\xAC",
+                           "Gr\xFC\xDF"
+                           "e \x80",
+                           "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"};
+    for (int i = 0; i < 3; ++i)
+        AddStillText(texts[i], BoxState(40, 20 + 70 * i, 280, 80 + 70 * i, 0), 40);
+    *project_.PointerTrack.Add() = PointerSample{290, 230, 0}; // out of the way
+    BuildAndRead(5);
+
+    std::string error;
+    auto shots = ruffle_support::PlayInEmulator(MoviePath(), 300, 240, {100}, &error);
+    ASSERT_EQ(shots.size(), 1u) << error;
+    const auto& shot = shots[0];
+    auto dark = [&](int x, int y) { return ColorNear(shot.At(x, y), {0, 0, 0}, 96); };
+    int darkInRow[3] = {};
+    int differing = 0;
+    for (int y = 10; y < 80; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            for (int row = 0; row < 3; ++row)
+                darkInRow[row] += dark(x, y + 70 * row);
+            differing += dark(x, y) != dark(x, y + 70);
+        }
+    }
+    EXPECT_GT(darkInRow[0], 300);
+    EXPECT_LE(differing, darkInRow[0] / 50) << "UTF-8 and Windows-1252 rows differ";
+    EXPECT_GT(darkInRow[2], 300) << "the Cyrillic word";
 }
 
 TEST_F(MoviePlaybackTest, MorphShapeMovesAndPointerFollows) {
