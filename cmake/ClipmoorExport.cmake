@@ -1,9 +1,12 @@
 # The export commands of the desktop program: the local web server that shows pages, the
-# browser player's files, and Play / "Create Flash file..." in the main window.
+# private pages that hand its addresses to the browser, the browser player's files, and
+# Play / "Create Flash file..." in the main window.
 find_package(Qt6 REQUIRED COMPONENTS Core Network Widgets)
 
 add_library(clipmoor_export STATIC
     ${CMAKE_SOURCE_DIR}/app/gui/local_web_server.cpp
+    ${CMAKE_SOURCE_DIR}/app/gui/http_connection.cpp
+    ${CMAKE_SOURCE_DIR}/app/gui/forwarding_page.cpp
     ${CMAKE_SOURCE_DIR}/app/gui/export_files.cpp)
 set_target_properties(clipmoor_export PROPERTIES AUTOMOC ON)
 target_include_directories(clipmoor_export PUBLIC ${CMAKE_SOURCE_DIR})

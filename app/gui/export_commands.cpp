@@ -212,19 +212,27 @@ void ExportCommands::PublishMovie(const QString& movieFile, bool forPlay) {
             ReportError(QString::fromUtf8(kPageNotSavedMessage).arg(FromLocal(pageName)));
             return;
         }
-        if (controls_.AutoLoadFlashCheck->isChecked())
-            ShowPage(FromLocal(pageName));
+        if (controls_.AutoLoadFlashCheck->isChecked()) {
+            QStringList written{FromLocal(movieName)};
+            if (ownPlayerCopy)
+                written += PlayerFileNames(InstalledPlayerFolder(programFolder_));
+            ShowPage(FromLocal(pageName), written);
+        }
     } else if (controls_.AutoLoadFlashCheck->isChecked()) {
         ui_.OpenUrl(QUrl::fromLocalFile(movieFile));
     }
 }
 
-void ExportCommands::ShowPage(const QString& pageFile) {
+void ExportCommands::ShowPage(const QString& pageFile, const QStringList& writtenBeside) {
     // The browser player needs HTTP; without the server the page is opened from disk.
-    QUrl url;
-    if (server_.Start())
-        url = server_.UrlFor(pageFile);
-    ui_.OpenUrl(url.isEmpty() ? QUrl::fromLocalFile(pageFile) : url);
+    const QFileInfo page(pageFile);
+    if (server_.Start()) {
+        const QUrl url =
+            server_.ServePage(page.absolutePath(), QStringList(page.fileName()) + writtenBeside);
+        if (!url.isEmpty() && ui_.OpenPrivateUrl(url))
+            return;
+    }
+    ui_.OpenUrl(QUrl::fromLocalFile(pageFile));
 }
 
 void ExportCommands::ReportError(const QString& text) {

@@ -10,6 +10,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -73,7 +74,9 @@ public:
 
 private:
     class BuildGuard;
-    void ShowPage(const QString& pageFile);
+    // Shows the page through the server, which then serves it and writtenBeside (the names
+    // of the files the program wrote next to it for it) and nothing else of its folder.
+    void ShowPage(const QString& pageFile, const QStringList& writtenBeside);
     void ReportError(const QString& text);
 
     UiServices& ui_;

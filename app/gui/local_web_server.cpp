@@ -1,5 +1,7 @@
 #include "app/gui/local_web_server.h"
 
+#include "app/gui/http_connection.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,34 +10,11 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
-
-#include <memory>
 
 namespace {
 
-constexpr qsizetype kMaxRequestBytes = 16 * 1024;
-constexpr int kIdleTimeoutMs = 15000;
-const QString kPlayerPrefix = QStringLiteral("player");
-
-QByteArray ReasonPhrase(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 431:
-        return "Request Header Fields Too Large";
-    default:
-        return "Error";
-    }
-}
+// Room in the system's queue for clients that arrive faster than they are taken.
+constexpr int kListenBacklog = 1024;
 
 // A name that can only mean a file directly in a folder.
 bool IsPlainFileName(const QString& name) {
@@ -45,21 +24,42 @@ bool IsPlainFileName(const QString& name) {
 }
 
 QString RandomToken() {
-    quint64 value = QRandomGenerator::system()->generate64();
-    return QString::number(value, 16).rightJustified(16, QLatin1Char('0'));
+    // 128 bits: the prefix is all that keeps other users out.
+    QString token;
+    for (int i = 0; i < 2; ++i)
+        token += QString::number(QRandomGenerator::system()->generate64(), 16)
+                     .rightJustified(16, QLatin1Char('0'));
+    return token;
+}
+
+// The file's real path when it lies directly in folder (a link may not lead out of it).
+QString FileIn(const QString& folder, const QString& name) {
+    if (folder.isEmpty())
+        return {};
+    QFileInfo info(folder + QLatin1Char('/') + name);
+    if (!info.isFile())
+        return {};
+    QFileInfo real(info.canonicalFilePath());
+    return real.absolutePath() == folder ? real.filePath() : QString();
 }
 
 } // namespace
 
 LocalWebServer::LocalWebServer(QObject* parent) : QObject(parent) {}
 
-LocalWebServer::~LocalWebServer() = default;
+LocalWebServer::~LocalWebServer() {
+    for (HttpConnection* connection : std::as_const(connections_)) {
+        disconnect(connection, nullptr, this, nullptr);
+        delete connection;
+    }
+}
 
 bool LocalWebServer::Start() {
     if (IsListening())
         return true;
     if (!server_) {
         server_ = new QTcpServer(this);
+        server_->setListenBacklogSize(kListenBacklog);
         connect(server_, &QTcpServer::newConnection, this, &LocalWebServer::AcceptConnections);
     }
     return server_->listen(QHostAddress::LocalHost, 0);
@@ -78,22 +78,25 @@ void LocalWebServer::SetPlayerFolder(const QString& folder) {
     playerFolder_ = info.isDir() ? info.canonicalFilePath() : QString();
 }
 
-QUrl LocalWebServer::UrlFor(const QString& filePath) {
-    QFileInfo file(filePath);
-    QString folder = file.absoluteDir().canonicalPath();
-    if (!IsListening() || folder.isEmpty())
+QUrl LocalWebServer::ServePage(const QString& folder, const QStringList& fileNames) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (!IsListening() || canonical.isEmpty() || fileNames.isEmpty())
         return {};
-    QString token = tokenByFolder_.value(folder);
+    QString token = tokenByFolder_.value(canonical);
     if (token.isEmpty()) {
         token = RandomToken();
-        tokenByFolder_.insert(folder, token);
-        folderByToken_.insert(token, folder);
+        tokenByFolder_.insert(canonical, token);
+        siteByToken_.insert(token, {canonical, {}});
     }
+    Site& site = siteByToken_[token];
+    for (const QString& name : fileNames)
+        if (IsPlainFileName(name))
+            site.names.insert(name);
     QUrl url;
     url.setScheme(QStringLiteral("http"));
     url.setHost(QStringLiteral("127.0.0.1"));
     url.setPort(Port());
-    url.setPath(QLatin1Char('/') + token + QLatin1Char('/') + file.fileName());
+    url.setPath(QLatin1Char('/') + token + QLatin1Char('/') + fileNames.first());
     return url;
 }
 
@@ -126,42 +129,34 @@ bool LocalWebServer::IsPlayerFileName(const QString& name) {
 
 void LocalWebServer::AcceptConnections() {
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        // A client that never finishes its request does not keep the connection forever.
-        auto* idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        connect(idle, &QTimer::timeout, socket, &QTcpSocket::abort);
-        idle->start(kIdleTimeoutMs);
-        auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
-            if (socket->property("answered").toBool()) {
-                socket->readAll();
-                return;
-            }
-            buffer->append(socket->readAll());
-            Response response;
-            qsizetype end = buffer->indexOf("\r\n\r\n");
-            if (end < 0 && buffer->size() <= kMaxRequestBytes)
-                return;
-            if (end < 0 || end > kMaxRequestBytes)
-                response.status = 431;
-            else
-                response = Answer(buffer->left(end));
-            socket->setProperty("answered", true);
-            bool head = buffer->startsWith("HEAD ");
-            QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
-                               ReasonPhrase(response.status) + "\r\n";
-            reply += "Content-Type: " + response.contentType + "\r\n";
-            reply += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
-            reply += "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n";
-            reply += response.extraHeaders;
-            reply += "Connection: close\r\n\r\n";
-            socket->write(reply);
-            if (!head)
-                socket->write(response.body);
-            socket->disconnectFromHost();
-        });
+        if (!MakeRoom()) { // every place is sending an answer: this client tries again later
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        auto* connection = new HttpConnection(
+            socket, [this](const QByteArray& head) { return Answer(head); }, kIdleTimeoutMs);
+        connect(connection, &HttpConnection::Finished, this, &LocalWebServer::Forget);
+        connections_.append(connection);
     }
+}
+
+bool LocalWebServer::MakeRoom() {
+    if (connections_.size() < kMaxConnections)
+        return true;
+    // Clients that connect and send nothing (or dribble) must not lock the others out:
+    // the oldest of those that are not being answered goes.
+    for (HttpConnection* connection : std::as_const(connections_))
+        if (!connection->Answering()) {
+            connection->Close(); // Forget() takes it off the list
+            return true;
+        }
+    return false;
+}
+
+void LocalWebServer::Forget(HttpConnection* connection) {
+    connections_.removeOne(connection);
+    connection->deleteLater();
 }
 
 bool LocalWebServer::HostAllowed(const QByteArray& host) const {
@@ -170,8 +165,8 @@ bool LocalWebServer::HostAllowed(const QByteArray& host) const {
     return host == "127.0.0.1:" + port || host == "localhost:" + port;
 }
 
-LocalWebServer::Response LocalWebServer::Answer(const QByteArray& request) const {
-    Response response;
+HttpResponse LocalWebServer::Answer(const QByteArray& request) const {
+    HttpResponse response;
     const QList<QByteArray> lines = request.split('\n');
     const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
     if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1.")) {
@@ -211,45 +206,30 @@ LocalWebServer::Response LocalWebServer::Answer(const QByteArray& request) const
         return response;
     const QString prefix = QString::fromUtf8(QByteArray::fromPercentEncoding(segments[0]));
     const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(segments[1]));
-    if (!IsPlainFileName(name))
+    const auto site = siteByToken_.constFind(prefix);
+    if (site == siteByToken_.cend() || !IsPlainFileName(name))
         return response;
-    if (prefix == kPlayerPrefix)
+    // Only what the program wrote for the page: never the rest of the folder, which may be
+    // the program's own.
+    if (site->names.contains(name))
+        return ServeFile(site->folder, name);
+    if (IsPlayerFileName(name))
         return ServeFile(playerFolder_, name);
-    const QString folder = folderByToken_.value(prefix);
-    if (folder.isEmpty())
-        return response;
-    // The folder's own file first: a page that carries its own copy of the player uses it.
-    if (!FileIn(folder, name).isEmpty() || !IsPlayerFileName(name))
-        return ServeFile(folder, name);
-    return ServeFile(playerFolder_, name);
+    return response;
 }
 
-QString LocalWebServer::FileIn(const QString& folder, const QString& name) const {
-    if (folder.isEmpty())
-        return {};
-    QFileInfo info(folder + QLatin1Char('/') + name);
-    if (!info.isFile())
-        return {};
-    // A link that leads out of the folder is not the folder's file.
-    QFileInfo real(info.canonicalFilePath());
-    if (real.absolutePath() != folder)
-        return {};
-    return real.filePath();
-}
-
-LocalWebServer::Response LocalWebServer::ServeFile(const QString& folder,
-                                                   const QString& name) const {
-    Response response;
-    QString path = FileIn(folder, name);
+HttpResponse LocalWebServer::ServeFile(const QString& folder, const QString& name) const {
+    HttpResponse response;
+    const QString path = FileIn(folder, name);
     if (path.isEmpty())
         return response;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
         response.status = 403;
         return response;
     }
     response.status = 200;
     response.contentType = ContentTypeFor(name);
-    response.body = file.readAll();
+    response.file = std::move(file);
     return response;
 }

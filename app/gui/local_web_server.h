@@ -2,23 +2,31 @@
 // browser's Flash emulator fetches its WebAssembly over HTTP only, so pages opened from disk
 // cannot play; the program serves them from here instead, for as long as it runs.
 //
-// It serves only files that lie directly in folders it was asked to show, each under a
-// random prefix, and the player's files. No listings, no subfolders, no way out of a
-// folder: a request names a plain file name and the file's real location must be that folder.
+// Other users of the machine can reach the port too, so it serves nothing but the files
+// the program wrote for a page, each folder under a random prefix, and the player's files.
+// The address is a secret: hand it to the browser through UiServices::OpenPrivateUrl.
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
+class HttpConnection;
+struct HttpResponse;
 class QTcpServer;
-class QTcpSocket;
 
 class LocalWebServer : public QObject {
     Q_OBJECT
 
 public:
+    // More clients than this wait in the system's queue; idle ones make room for them.
+    static constexpr int kMaxConnections = 32;
+    static constexpr int kIdleTimeoutMs = 15000;
+
     explicit LocalWebServer(QObject* parent = nullptr);
     ~LocalWebServer() override;
 
@@ -27,13 +35,17 @@ public:
     bool IsListening() const;
     quint16 Port() const;
 
-    // Where the player's files lie; they are served under /player/ and, by their names,
-    // in every shown folder that has no copy of its own.
+    // Where the player's files lie; they are served by their names in every shown folder
+    // that was not given copies of its own.
     void SetPlayerFolder(const QString& folder);
 
-    // The address that shows filePath; its folder is served from now on. Empty when the
-    // server does not listen or the folder does not exist.
-    QUrl UrlFor(const QString& filePath);
+    // From now on serves fileNames, files the program wrote directly in folder, under the
+    // folder's prefix, and returns the address of the first (the page). Empty when the server
+    // does not listen or the folder does not exist.
+    QUrl ServePage(const QString& folder, const QStringList& fileNames);
+
+    // The clients connected right now.
+    int ConnectionCount() const { return int(connections_.size()); }
 
     // The Content-Type sent for a file name (by its extension).
     static QByteArray ContentTypeFor(const QString& fileName);
@@ -41,22 +53,21 @@ public:
     static bool IsPlayerFileName(const QString& name);
 
 private:
-    struct Response {
-        int status = 404;
-        QByteArray contentType = "text/plain; charset=utf-8";
-        QByteArray body;
-        QByteArray extraHeaders;
+    struct Site {
+        QString folder;
+        QSet<QString> names;
     };
 
     void AcceptConnections();
-    void ReadRequest(QTcpSocket* socket);
-    Response Answer(const QByteArray& request) const;
-    Response ServeFile(const QString& folder, const QString& name) const;
-    QString FileIn(const QString& folder, const QString& name) const;
+    bool MakeRoom();
+    void Forget(HttpConnection* connection);
+    HttpResponse Answer(const QByteArray& request) const;
+    HttpResponse ServeFile(const QString& folder, const QString& name) const;
     bool HostAllowed(const QByteArray& host) const;
 
     QTcpServer* server_ = nullptr;
     QString playerFolder_;
     QHash<QString, QString> tokenByFolder_;
-    QHash<QString, QString> folderByToken_;
+    QHash<QString, Site> siteByToken_;
+    QList<HttpConnection*> connections_; // oldest first
 };

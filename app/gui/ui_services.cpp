@@ -58,6 +58,14 @@ void QtUiServices::OpenUrl(const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
+bool QtUiServices::OpenPrivateUrl(const QUrl& url) {
+    const QString page = pages_.Write(url);
+    if (page.isEmpty())
+        return false;
+    OpenUrl(QUrl::fromLocalFile(page));
+    return true;
+}
+
 void LoggingUiServices::Log(const QString& line) {
     QFile file(logPath_);
     if (!file.open(QIODevice::Append | QIODevice::Text))
@@ -86,6 +94,11 @@ int LoggingUiServices::ShowModal(QDialog& dialog) {
 
 void LoggingUiServices::OpenUrl(const QUrl& url) {
     Log(QStringLiteral("open|%1").arg(url.toString()));
+}
+
+bool LoggingUiServices::OpenPrivateUrl(const QUrl& url) {
+    Log(QStringLiteral("open-private|%1").arg(url.toString()));
+    return true;
 }
 
 QStringList ConvertFileFilter(const QString& filter) {

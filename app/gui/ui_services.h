@@ -2,6 +2,8 @@
 // shell's "open". Everything goes through one interface so that tests can answer it.
 #pragma once
 
+#include "app/gui/forwarding_page.h"
+
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -43,9 +45,13 @@ public:
     virtual int ShowModal(QDialog& dialog) = 0;
     // The shell's "open": the associated program for a file, the browser for an address.
     virtual void OpenUrl(const QUrl& url) = 0;
+    // "open" for an address that holds a secret: it must not reach a command line, where
+    // every user of the machine can read it. False when it could not be opened that way.
+    virtual bool OpenPrivateUrl(const QUrl& url) = 0;
 };
 
-// The real thing: Qt message boxes and file dialogs, QDesktopServices for "open".
+// The real thing: Qt message boxes and file dialogs, QDesktopServices for "open". Private
+// addresses go to the browser through pages that are removed when this object goes.
 class QtUiServices : public UiServices {
 public:
     QMessageBox::StandardButton ShowMessage(QWidget* parent,
@@ -53,6 +59,10 @@ public:
     std::optional<QString> ChooseFile(QWidget* parent, const FileDialogRequest& request) override;
     int ShowModal(QDialog& dialog) override;
     void OpenUrl(const QUrl& url) override;
+    bool OpenPrivateUrl(const QUrl& url) override;
+
+private:
+    ForwardingPages pages_;
 };
 
 // Answers every question with its default without showing anything and writes one line per
@@ -65,6 +75,7 @@ public:
     std::optional<QString> ChooseFile(QWidget* parent, const FileDialogRequest& request) override;
     int ShowModal(QDialog& dialog) override;
     void OpenUrl(const QUrl& url) override;
+    bool OpenPrivateUrl(const QUrl& url) override;
     void Log(const QString& line);
 
 private:

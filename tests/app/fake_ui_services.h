@@ -20,6 +20,7 @@ struct FakeUi : UiServices {
     std::deque<QString> fileAnswers; // an empty name or none left: cancelled
     std::vector<QDialog*> modals;
     std::vector<QUrl> opened;
+    std::vector<QUrl> openedPrivately;
 
     QMessageBox::StandardButton ShowMessage(QWidget*, const MessageRequest& request) override {
         messages.push_back(request);
@@ -45,6 +46,10 @@ struct FakeUi : UiServices {
         return QDialog::Accepted;
     }
     void OpenUrl(const QUrl& url) override { opened.push_back(url); }
+    bool OpenPrivateUrl(const QUrl& url) override {
+        openedPrivately.push_back(url);
+        return true;
+    }
 };
 
 // A started main window over the real image library in the program folder.

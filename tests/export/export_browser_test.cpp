@@ -88,8 +88,8 @@ TEST_F(ExportBrowserTest, ThePageThatPlayWritesPlaysTheMovingMovieInTheBrowser) 
 
     commands_->PlayBtnClick();
     ASSERT_TRUE(ui_.messages.empty());
-    ASSERT_EQ(ui_.opened.size(), 1u);
-    const QUrl url = ui_.opened[0];
+    ASSERT_EQ(ui_.openedPrivately.size(), 1u);
+    const QUrl url = ui_.openedPrivately[0];
     ASSERT_EQ(url.scheme(), "http");
 
     QTemporaryDir shots;

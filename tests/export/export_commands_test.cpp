@@ -4,7 +4,9 @@
 #include "app/gui/export_files.h"
 #include "movie/movie_builder.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -14,6 +16,9 @@ using ExportCommandsTest = ExportFixture;
 TEST_F(ExportCommandsTest, PlayWritesTheScratchMovieAndAPlayingPageAndShowsItThroughTheServer) {
     AddMovingRectangle();
     saveDialog_.FileName = root_.filePath("earlier/choice.swf");
+    QFile program(program_ + "clipmoor-cli"); // the program folder's own files stay private
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
     commands_->PlayBtnClick();
 
     const QString movie = program_ + "playtemp.swf";
@@ -34,15 +39,19 @@ TEST_F(ExportCommandsTest, PlayWritesTheScratchMovieAndAPlayingPageAndShowsItThr
     EXPECT_TRUE(
         memo_.toPlainText().startsWith(QString::fromStdString(PlayerScriptLine()) + "\n<object"));
 
-    // The page is opened through the program's own server, which hands out what was written.
-    ASSERT_EQ(ui_.opened.size(), 1u);
-    const QUrl url = ui_.opened[0];
+    // The page is opened through the program's own server, which hands out what was written
+    // and nothing else of the folder.
+    EXPECT_TRUE(ui_.opened.empty());
+    ASSERT_EQ(ui_.openedPrivately.size(), 1u);
+    const QUrl url = ui_.openedPrivately[0];
     EXPECT_EQ(url.scheme(), "http");
     EXPECT_EQ(url.host(), "127.0.0.1");
     EXPECT_TRUE(url.path().endsWith("/playtemp.htm"));
     EXPECT_EQ(Get(quint16(url.port()), url.path().toUtf8()).body, ReadFile(page));
     QByteArray moviePath = url.path().toUtf8().replace("playtemp.htm", "playtemp.swf");
     EXPECT_EQ(Get(quint16(url.port()), moviePath).body, ReadFile(movie));
+    EXPECT_EQ(Get(quint16(url.port()), moviePath.replace("playtemp.swf", "clipmoor-cli")).status,
+              404);
 
     // The progress bar counted every frame (one second at 10 frames a second) and went away.
     EXPECT_EQ(progress_.maximum(), 11);
@@ -57,6 +66,53 @@ TEST_F(ExportCommandsTest, PlayWritesTheScratchMovieAndAPlayingPageAndShowsItThr
     EXPECT_EQ(ui_.fileRequests[0].defaultSuffix, "swf");
 }
 
+// With the desktop's real "open" (here a stand-in opener that notes its arguments and
+// lingers), the page's secret address is on no process's command line.
+TEST_F(ExportCommandsTest, TheSecretAddressReachesNoCommandLine) {
+    QTemporaryDir bin;
+    const QString noted = bin.filePath("arguments");
+    QFile opener(bin.filePath("xdg-open"));
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + noted.toUtf8() + ".part'\nmv '" +
+                 noted.toUtf8() + ".part' '" + noted.toUtf8() + "'\nsleep 5\n");
+    opener.close();
+    opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    auto desktop = std::make_unique<QtUiServices>();
+    MakeCommands(desktop.get());
+    AddMovingRectangle();
+    commands_->PlayBtnClick();
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFileInfo::exists(noted) && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    qputenv("PATH", path);
+
+    const QString page =
+        QUrl::fromUserInput(QString::fromUtf8(ReadFile(noted)).trimmed()).toLocalFile();
+    ASSERT_TRUE(QFileInfo(page).isFile()) << "the opener was given " << page.toStdString();
+    const QRegularExpression address("url=(http://127\\.0\\.0\\.1:\\d+/(\\w+)/playtemp\\.htm)\"");
+    const QRegularExpressionMatch match = address.match(QString::fromUtf8(ReadFile(page)));
+    ASSERT_TRUE(match.hasMatch()) << ReadFile(page).constData();
+    const QUrl url(match.captured(1));
+    EXPECT_EQ(Get(quint16(url.port()), url.path().toUtf8()).body,
+              ReadFile(program_ + "playtemp.htm"));
+
+    const QByteArray secret = match.captured(2).toUtf8();
+    int openerSeen = 0;
+    for (const QFileInfo& process : QDir("/proc").entryInfoList(QDir::Dirs)) {
+        const QByteArray commandLine = ReadFile(process.filePath() + "/cmdline");
+        EXPECT_FALSE(commandLine.contains(secret)) << process.fileName().toStdString();
+        openerSeen += commandLine.contains(QFile::encodeName(QFileInfo(page).fileName()));
+    }
+    EXPECT_GE(openerSeen, 1) << "the opener still runs while the command lines are read";
+
+    commands_.reset();
+    desktop.reset();
+    EXPECT_FALSE(QFileInfo::exists(page)) << "the page goes with the program";
+}
+
 TEST_F(ExportCommandsTest, PlayWritesIntoTheCacheWhenTheProgramFolderTakesNoFiles) {
     AddMovingRectangle();
     // A program folder that cannot take files (here: a file in the way of it).
@@ -67,8 +123,8 @@ TEST_F(ExportCommandsTest, PlayWritesIntoTheCacheWhenTheProgramFolderTakesNoFile
     commands_->PlayBtnClick();
     EXPECT_TRUE(ReadFile(cache_ + "/playtemp.swf").startsWith("FWS"));
     EXPECT_EQ(ReadFile(cache_ + "/playtemp.htm"), PageBytes(commands_->PublishedLines()));
-    ASSERT_EQ(ui_.opened.size(), 1u);
-    EXPECT_TRUE(ui_.opened[0].path().endsWith("/playtemp.htm"));
+    ASSERT_EQ(ui_.openedPrivately.size(), 1u);
+    EXPECT_TRUE(ui_.openedPrivately[0].path().endsWith("/playtemp.htm"));
 }
 
 TEST_F(ExportCommandsTest, CreateFlashFileNamesThePageAfterTheMovieFileOnly) {
@@ -84,7 +140,7 @@ TEST_F(ExportCommandsTest, CreateFlashFileNamesThePageAfterTheMovieFileOnly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie.toStdString());
         QFile::remove(c.page);
-        ui_.opened.clear();
+        ui_.openedPrivately.clear();
         ui_.fileAnswers = {c.movie};
         commands_->CreateFlashBtnClick();
         EXPECT_TRUE(ReadFile(c.movie).startsWith("FWS"));
@@ -94,8 +150,8 @@ TEST_F(ExportCommandsTest, CreateFlashFileNamesThePageAfterTheMovieFileOnly) {
         EXPECT_EQ(lines[3], "<param name=\"movie\" value=\"" + name + "\">");
         EXPECT_EQ(ReadFile(c.page), PageBytes(lines));
         EXPECT_EQ(memo_.toPlainText().split('\n').size(), 10);
-        ASSERT_EQ(ui_.opened.size(), 1u);
-        EXPECT_TRUE(ui_.opened[0].path().endsWith("/" + QFileInfo(c.page).fileName()));
+        ASSERT_EQ(ui_.openedPrivately.size(), 1u);
+        EXPECT_TRUE(ui_.openedPrivately[0].path().endsWith("/" + QFileInfo(c.page).fileName()));
     }
 }
 
@@ -117,6 +173,7 @@ TEST_F(ExportCommandsTest, TheTwoCheckBoxesDecideWhatIsWrittenAndOpened) {
         SCOPED_TRACE(testing::Message() << "html " << c.html << ", show " << c.show);
         QFile::remove(page);
         ui_.opened.clear();
+        ui_.openedPrivately.clear();
         memo_.clear();
         createHtml_.setChecked(c.html);
         autoLoad_.setChecked(c.show);
@@ -124,14 +181,14 @@ TEST_F(ExportCommandsTest, TheTwoCheckBoxesDecideWhatIsWrittenAndOpened) {
         commands_->CreateFlashBtnClick();
         EXPECT_EQ(QFileInfo::exists(page), c.pageWritten);
         EXPECT_EQ(memo_.toPlainText().split('\n').size(), 10) << "the code is always shown";
-        if (c.opened.isEmpty()) {
-            EXPECT_TRUE(ui_.opened.empty());
-        } else {
-            ASSERT_EQ(ui_.opened.size(), 1u);
-            if (c.opened == "movie")
-                EXPECT_EQ(ui_.opened[0], QUrl::fromLocalFile(movie));
-            else
-                EXPECT_TRUE(ui_.opened[0].path().endsWith("/clip.htm"));
+        // The movie's file address is no secret; the page's server address is.
+        EXPECT_EQ(ui_.opened.size(), c.opened == "movie" ? 1u : 0u);
+        EXPECT_EQ(ui_.openedPrivately.size(), c.opened == "page" ? 1u : 0u);
+        if (c.opened == "movie" && !ui_.opened.empty()) {
+            EXPECT_EQ(ui_.opened[0], QUrl::fromLocalFile(movie));
+        }
+        if (c.opened == "page" && !ui_.openedPrivately.empty()) {
+            EXPECT_TRUE(ui_.openedPrivately[0].path().endsWith("/clip.htm"));
         }
     }
     EXPECT_TRUE(ui_.messages.empty());
@@ -145,6 +202,7 @@ TEST_F(ExportCommandsTest, CancellingTheDialogBuildsNothing) {
     EXPECT_EQ(listClicks_, 0);
     EXPECT_EQ(memo_.toPlainText(), "earlier code");
     EXPECT_TRUE(ui_.opened.empty());
+    EXPECT_TRUE(ui_.openedPrivately.empty());
 }
 
 TEST_F(ExportCommandsTest, AMovieThatCannotBeWrittenIsReportedAndNothingIsOpened) {
@@ -156,6 +214,7 @@ TEST_F(ExportCommandsTest, AMovieThatCannotBeWrittenIsReportedAndNothingIsOpened
     EXPECT_EQ(ui_.messages[0].text, kCannotCreateFileMessage);
     EXPECT_EQ(ui_.messages[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(ui_.opened.empty());
+    EXPECT_TRUE(ui_.openedPrivately.empty());
     EXPECT_FALSE(QFileInfo::exists(root_.filePath("no/such/folder/tour.htm")));
     EXPECT_EQ(memo_.toPlainText(), "earlier code");
     EXPECT_EQ(listClicks_, 1) << "the list shows the current object again all the same";
@@ -170,6 +229,7 @@ TEST_F(ExportCommandsTest, APageThatCannotBeSavedIsReportedAndTheMovieStays) {
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text, QString(kPageNotSavedMessage).arg(root_.filePath("tour.htm")));
     EXPECT_TRUE(ui_.opened.empty());
+    EXPECT_TRUE(ui_.openedPrivately.empty());
     EXPECT_EQ(memo_.toPlainText().split('\n').size(), 10);
 }
 

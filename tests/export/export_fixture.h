@@ -44,7 +44,7 @@ protected:
 
     void TearDown() override { ClearObjects(project_); }
 
-    void MakeCommands() {
+    void MakeCommands(UiServices* ui = nullptr) {
         ExportControls controls;
         controls.owner = &owner_;
         controls.SaveDialog1 = &saveDialog_;
@@ -57,7 +57,7 @@ protected:
         controls.CreateFlashBtn = &createBtn_;
         controls.recordingActive = [this] { return recording_; };
         controls.ListView1Click = [this] { ++listClicks_; };
-        commands_ = std::make_unique<ExportCommands>(ui_, project_, controls);
+        commands_ = std::make_unique<ExportCommands>(ui ? *ui : ui_, project_, controls);
         commands_->SetFolders(program_, cache_);
     }
 

@@ -8,15 +8,18 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 struct HttpAnswer {
     int status = 0;
     QByteArray headers; // the status line and header lines, as received
-    QByteArray body;
+    QByteArray body;    // empty when only counted
+    qint64 bodyBytes = 0;
     QByteArray Header(const QByteArray& name) const {
         for (const QByteArray& line : headers.split('\n')) {
             qsizetype colon = line.indexOf(':');
@@ -27,7 +30,11 @@ struct HttpAnswer {
     }
 };
 
-inline HttpAnswer FetchRaw(quint16 port, const QByteArray& request) {
+// keepBody false counts the body's bytes without keeping them; whileWaiting runs between
+// rounds of the event loop until the answer is in.
+inline HttpAnswer FetchRaw(quint16 port, const QByteArray& request, bool keepBody = true,
+                           const std::function<void()>& whileWaiting = {}) {
+    HttpAnswer answer;
     QByteArray received;
     std::atomic<bool> done = false;
     std::thread client([&] {
@@ -40,27 +47,41 @@ inline HttpAnswer FetchRaw(quint16 port, const QByteArray& request) {
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
             ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL);
-            char chunk[65536];
+            std::vector<char> chunk(65536);
+            qsizetype headEnd = -1;
             for (;;) {
-                ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+                ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
                 if (n <= 0)
                     break;
-                received.append(chunk, n);
+                if (headEnd >= 0 && !keepBody) {
+                    answer.bodyBytes += n;
+                    continue;
+                }
+                received.append(chunk.data(), n);
+                if (headEnd < 0 && (headEnd = received.indexOf("\r\n\r\n")) >= 0 && !keepBody) {
+                    answer.bodyBytes = received.size() - headEnd - 4;
+                    received.truncate(headEnd + 4);
+                }
             }
         }
         ::close(fd);
         done = true;
     });
-    while (!done)
+    while (!done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (whileWaiting)
+            whileWaiting();
+    }
     client.join();
 
-    HttpAnswer answer;
     qsizetype end = received.indexOf("\r\n\r\n");
     if (end < 0)
         return answer;
     answer.headers = received.left(end);
-    answer.body = received.mid(end + 4);
+    if (keepBody) {
+        answer.body = received.mid(end + 4);
+        answer.bodyBytes = answer.body.size();
+    }
     QList<QByteArray> statusLine = answer.headers.left(answer.headers.indexOf('\r')).split(' ');
     answer.status = statusLine.value(1).toInt();
     return answer;

@@ -65,8 +65,8 @@ TEST(MainFormExport, PlayButtonWritesAndShowsThePlayingPage) {
     EXPECT_TRUE(pageText.contains("width=\"500\" height=\"300\">\r\n"));
     EXPECT_EQ(form.Export().Controls().Memo1->toPlainText().toUtf8(),
               pageText.replace("\r\n", "\n").chopped(1));
-    ASSERT_EQ(f.ui.opened.size(), 1u);
-    EXPECT_EQ(f.ui.opened[0].host(), "127.0.0.1");
+    ASSERT_EQ(f.ui.openedPrivately.size(), 1u);
+    EXPECT_EQ(f.ui.openedPrivately[0].host(), "127.0.0.1");
     EXPECT_EQ(form.Export().Controls().BuildProgress->maximum(),
               21); // 0 .. 1000 ms at 20 frames a second
     EXPECT_TRUE(form.Export().Controls().PlayBtn->isEnabled());
