@@ -77,12 +77,20 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     // The first frame (the whole area) is taken before the clock starts: at 4K its capture
     // and conversion take longer than a tick.
     framesRecorded_ = skippedTicks_ = pictureBytes_ = 0;
+    const PixelBox whole{0, 0, AreaWidth(area_) - 1, AreaHeight(area_) - 1};
     DibImage first{};
     PixelPlane current{};
     try {
+        first = NewPicture(whole);
+        // The first frame took the reserve: the next one is made ready before the clock
+        // starts, or the first ticks would write their pictures into fresh memory.
+        if (memoryReserved_)
+            memoryReserved_ = Pictavo().ReserveDibMemory(reserve);
+        // Captured last: what is drawn from now on, the first tick reads.
         current = source_.Capture();
-        first = MakePicture(current, {0, 0, current.width - 1, current.height - 1});
     } catch (const CaptureError& error) {
+        if (first.memoryHandle)
+            Pictavo().deldib(first);
         source_.End();
         if (memoryReserved_)
             Pictavo().ReserveDibMemory(0);
@@ -91,11 +99,7 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
             throw CaptureError(kNoMemoryToStartMessage);
         throw;
     }
-
-    // The first frame filled the reserve: the next one is made ready before the clock starts,
-    // or the first ticks would write their pictures into fresh memory.
-    if (memoryReserved_)
-        memoryReserved_ = Pictavo().ReserveDibMemory(reserve);
+    CopyBoxToBottomUpBgr(current, whole, first.pixels, first.bytesPerRow);
 
     ClearObjects(project_);
     project_.PointerTrack.Clear();
@@ -114,7 +118,7 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
     stopMessage_.clear();
     recording_ = true;
     try {
-        AddFrame({0, 0, current.width - 1, current.height - 1}, first, 0);
+        AddFrame(whole, first, 0);
     } catch (const CaptureError&) {
         Stop();
         throw;
@@ -175,7 +179,7 @@ std::optional<PixelBox> Recorder::FindChange(const PixelPlane& current) const {
     return change;
 }
 
-DibImage Recorder::MakePicture(const PixelPlane& current, const PixelBox& box) {
+DibImage Recorder::NewPicture(const PixelBox& box) {
     const int64_t bytes = BytesOfPicture(box.Width(), box.Height());
     // Memory kept ready ahead is not counted: the next pictures go into it, and what is
     // left over is at most two such reserves.
@@ -185,7 +189,6 @@ DibImage Recorder::MakePicture(const PixelPlane& current, const PixelBox& box) {
     Pictavo().newdib(&picture, box.Width(), box.Height(), 24, nullptr, 0);
     if (!picture.pixels)
         throw MemoryShortage(kOutOfMemoryMessage);
-    CopyBoxToBottomUpBgr(current, box, picture.pixels, picture.bytesPerRow);
     return picture;
 }
 
@@ -208,7 +211,9 @@ TickOutcome Recorder::CaptureFrame() {
     previous_ = current;
     if (!box)
         return TickOutcome::Unchanged;
-    AddFrame(*box, MakePicture(current, *box), MillisecondsSinceStart(clock_.NowMs()));
+    DibImage picture = NewPicture(*box);
+    CopyBoxToBottomUpBgr(current, *box, picture.pixels, picture.bytesPerRow);
+    AddFrame(*box, picture, MillisecondsSinceStart(clock_.NowMs()));
     return TickOutcome::FrameAdded;
 }
 

@@ -80,9 +80,9 @@ private:
     TickOutcome CaptureFrame();
     // Where current differs from the previous capture; none when nowhere.
     std::optional<PixelBox> FindChange(const PixelPlane& current) const;
-    // The box of current as a picture. Throws CaptureError when the memory limit or the
+    // An empty picture of the box's size. Throws CaptureError when the memory limit or the
     // memory left does not allow it.
-    DibImage MakePicture(const PixelPlane& current, const PixelBox& box);
+    DibImage NewPicture(const PixelBox& box);
     // Appends the picture (which it owns from then on) as a frame at timeMs.
     void AddFrame(const PixelBox& box, DibImage picture, int32_t timeMs);
     TickOutcome StopBySelf(std::string message);
