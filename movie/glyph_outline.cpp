@@ -255,8 +255,14 @@ GlyphFaceCache::Face* GlyphFaceCache::FaceFor(const std::string& fontName) {
 }
 
 GlyphFaceCache::Face* GlyphFaceCache::FallbackFor(const std::string& fontName, char32_t character) {
-    Face* face = OpenFace(MatchingFile(fontName, character));
-    return face && face->unicode && FT_Get_Char_Index(face->face, character) != 0 ? face : nullptr;
+    // A text in a script the face lacks asks for the same characters again and again.
+    auto [found, added] = fallbacks_.try_emplace({fontName, character}, nullptr);
+    if (added) {
+        Face* face = OpenFace(MatchingFile(fontName, character));
+        if (face && face->unicode && FT_Get_Char_Index(face->face, character) != 0)
+            found->second = face;
+    }
+    return found->second;
 }
 
 bool GlyphFaceCache::LoadGlyph(const std::string& fontName, char32_t character,

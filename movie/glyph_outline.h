@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct GlyphPoint {
@@ -61,7 +62,8 @@ private:
     // The best scalable match for fontName that has the character (0: any character).
     std::string MatchingFile(const std::string& fontName, char32_t character);
 
-    void* library_ = nullptr;                                // FT_Library
-    std::map<std::string, Face*> faces_;                     // by face name
-    std::map<std::string, std::unique_ptr<Face>> openFiles_; // by font file, each opened once
+    void* library_ = nullptr;                                     // FT_Library
+    std::map<std::string, Face*> faces_;                          // by face name
+    std::map<std::pair<std::string, char32_t>, Face*> fallbacks_; // by face name and character
+    std::map<std::string, std::unique_ptr<Face>> openFiles_;      // by font file, each opened once
 };
