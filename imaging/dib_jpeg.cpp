@@ -10,7 +10,7 @@
 
 #include <atomic>
 #include <cstdio>
-#include <memory>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -19,12 +19,43 @@ namespace {
 // several threads while another sets the quality.
 std::atomic<int> jpegQuality{75};
 
-struct TjHandleCloser {
-    void operator()(void* handle) const { tjDestroy(handle); }
+// A compressor and an output buffer for each thread, kept from picture to picture. A buffer
+// made for each picture lands in fresh pages (the thread's heap moves on as the JPEGs read
+// back are kept), which costs a page fault for every 4 KB of JPEG. The buffer holds the
+// largest JPEG a picture of the size can give, so the encoder never reallocates it; only
+// the pages a JPEG is written to are ever touched.
+class ThreadEncoder {
+public:
+    ThreadEncoder() = default;
+    ThreadEncoder(const ThreadEncoder&) = delete;
+    ThreadEncoder& operator=(const ThreadEncoder&) = delete;
+    ~ThreadEncoder() {
+        std::free(buffer_);
+        if (handle_)
+            tjDestroy(handle_);
+    }
+    // Null when the encoder cannot be made.
+    tjhandle Handle() {
+        if (!handle_)
+            handle_ = tjInitCompress();
+        return handle_;
+    }
+    // At least `bytes`; null when there is not that much memory.
+    unsigned char* Buffer(size_t bytes) {
+        if (bytes > capacity_) {
+            std::free(buffer_);
+            buffer_ = static_cast<unsigned char*>(std::malloc(bytes));
+            capacity_ = buffer_ ? bytes : 0;
+        }
+        return buffer_;
+    }
+
+private:
+    tjhandle handle_ = nullptr;
+    unsigned char* buffer_ = nullptr;
+    size_t capacity_ = 0;
 };
-struct TjBufferFreer {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
+thread_local ThreadEncoder threadEncoder;
 
 // Opens for writing and empties the file, but truncates only a file that has content:
 // truncating even an empty file makes some file systems (ext4) flush it on close, which
@@ -114,17 +145,19 @@ int SaveDibAtQuality(DibImage image, const char* fileName, int format, int quali
         pitch = width * 3;
     }
 
-    std::unique_ptr<void, TjHandleCloser> encoder(tjInitCompress());
-    if (!encoder)
+    const unsigned long worstSize = tjBufSize(width, height, TJSAMP_444);
+    tjhandle encoder = threadEncoder.Handle();
+    unsigned char* jpeg =
+        worstSize != static_cast<unsigned long>(-1) ? threadEncoder.Buffer(worstSize) : nullptr;
+    if (!encoder || !jpeg)
         return 0;
-    unsigned char* jpeg = nullptr;
-    unsigned long jpegSize = 0;
+    unsigned long jpegSize = worstSize;
     // The encoder needs a quality of at least 1.
     quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
-    const int status = tjCompress2(encoder.get(), rows, width, pitch, height, pixelFormat, &jpeg,
-                                   &jpegSize, TJSAMP_444, quality, TJFLAG_BOTTOMUP);
-    std::unique_ptr<unsigned char, TjBufferFreer> jpegOwner(jpeg);
-    if (status != 0 || !jpeg)
+    const int status =
+        tjCompress2(encoder, rows, width, pitch, height, pixelFormat, &jpeg, &jpegSize, TJSAMP_444,
+                    quality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC);
+    if (status != 0)
         return 0;
     return WriteWholeFile(fileName, jpeg, jpegSize) ? 1 : 0;
 }
