@@ -4,7 +4,13 @@
 #include "movie/image_scaling.h"
 #include "movie/temp_file.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <new>
 #include <system_error>
 
 namespace {
@@ -38,24 +44,40 @@ void SaveJpeg(const DibImage& image, const std::string& fileName, int quality) {
     library.SaveDib(image, fileName.c_str(), kDibFormatJpeg, nullptr);
 }
 
-// Reads a whole JPEG file written by SaveJpeg; the file decides whether encoding worked.
+EncodedJpeg Failed(std::string problem) {
+    EncodedJpeg result;
+    result.problem = std::move(problem);
+    return result;
+}
+
+// The bytes of a whole JPEG file written by SaveJpeg; the file decides whether encoding
+// worked. They are mapped rather than copied: the file's pages stay after it is removed, and
+// a copy would put every JPEG into fresh memory a second time.
 EncodedJpeg ReadJpeg(const std::string& fileName) {
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (!file)
-        return {.problem = "its temporary file " + fileName + " can not be read"};
+    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Failed("its temporary file " + fileName + " can not be read");
     EncodedJpeg block;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long length = std::ftell(file);
-        if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-            block.size = static_cast<size_t>(length);
-            block.data = std::make_unique_for_overwrite<uint8_t[]>(block.size);
-            if (std::fread(block.data.get(), 1, block.size, file) != block.size)
-                block = {};
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && status.st_size > 0) {
+        const auto size = static_cast<size_t>(status.st_size);
+        void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            block.data = std::shared_ptr<const uint8_t>(
+                static_cast<const uint8_t*>(mapped),
+                [size](const uint8_t* bytes) { munmap(const_cast<uint8_t*>(bytes), size); });
+            block.size = size;
+        } else { // too many mappings already: a copy
+            std::shared_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[size]);
+            if (copy && pread(fd, copy.get(), size, 0) == static_cast<ssize_t>(size)) {
+                block.data = std::shared_ptr<const uint8_t>(copy, copy.get());
+                block.size = size;
+            }
         }
     }
-    std::fclose(file);
-    if (block.size < 4 || block.data[0] != 0xFF || block.data[1] != 0xD8)
-        return {.problem = "the image library could not encode it as JPEG"};
+    close(fd);
+    if (block.size < 4 || block.data.get()[0] != 0xFF || block.data.get()[1] != 0xD8)
+        return Failed("the image library could not encode it as JPEG");
     return block;
 }
 

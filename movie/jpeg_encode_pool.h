@@ -19,7 +19,7 @@
 // The JPEG bytes of a picture and the size it was encoded at. Empty (null data), with the
 // reason in problem, when the picture could not be written or read back as a JPEG.
 struct EncodedJpeg {
-    std::unique_ptr<uint8_t[]> data;
+    std::shared_ptr<const uint8_t> data; // mapped from the removed temporary file, or a copy
     size_t size = 0;
     int32_t width = 0;
     int32_t height = 0;

@@ -737,7 +737,7 @@ private:
     FObjCollection movie_;
     GlyphFaceCache faces_;
     // JPEG blocks are referenced, not copied, by their tags until the movie is written.
-    std::vector<std::unique_ptr<uint8_t[]>> jpegBlocks_;
+    std::vector<std::shared_ptr<const uint8_t>> jpegBlocks_;
     std::vector<int32_t> pictureOrder_; // object indexes, in the order of their definitions
     size_t picturesQueued_ = 0;
     // Declared last: destroyed first, it waits for its workers before the rest goes.
