@@ -42,4 +42,6 @@ public:
     virtual void End() = 0;
     // Bytes the buffers hold while a capture is begun.
     virtual int64_t BufferBytes() const = 0;
+    // Where the pointer is now, in screen coordinates; none when the source cannot tell.
+    virtual std::optional<ScreenPoint> QueryPointer() const { return std::nullopt; }
 };

@@ -155,7 +155,21 @@ TickOutcome Recorder::Tick() {
                              " The recording was stopped; everything recorded so far is kept.");
     }
     captureBusy_ = false;
+    if (recording_)
+        SamplePointer();
     return outcome;
+}
+
+void Recorder::SamplePointer() {
+    std::optional<ScreenPoint> pointer = source_.QueryPointer();
+    if (!pointer)
+        return;
+    if (const int32_t count = project_.PointerTrack.Count(); count > 0) {
+        const PointerSample& last = project_.PointerTrack[count - 1];
+        if (last.X == pointer->x - area_.Left && last.Y == pointer->y - area_.Top)
+            return;
+    }
+    AddPointerSample(*pointer);
 }
 
 // The smallest box holding both.

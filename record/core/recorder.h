@@ -7,6 +7,9 @@
 //   recorder.Start(area, capture.PointerPosition(), framesPerSecond); // RecordBtnClick
 //   every recorder.IntervalMs():  recorder.Tick();                    // Timer1Timer
 //   on each pointer movement:     recorder.AddPointerSample(point);   // mouse hook
+//
+// Each tick also asks the source where the pointer is and adds a sample when it moved:
+// absolute moves (tablets, remote desktops, warps) never reach the mouse hook.
 //   recorder.Stop();                                                 // StopBtnClick
 //
 // A tick that returns TickOutcome::Stopped has ended the recording by itself (memory
@@ -85,6 +88,7 @@ private:
     DibImage NewPicture(const PixelBox& box);
     // Appends the picture (which it owns from then on) as a frame at timeMs.
     void AddFrame(const PixelBox& box, DibImage picture, int32_t timeMs);
+    void SamplePointer();
     TickOutcome StopBySelf(std::string message);
     void CountSkippedTicks(int64_t now);
     int32_t MillisecondsSinceStart(int64_t now) const;

@@ -516,13 +516,18 @@ int64_t ScreenCapture::BufferBytes() const {
     return total;
 }
 
-ScreenPoint ScreenCapture::PointerPosition() const {
+std::optional<ScreenPoint> ScreenCapture::QueryPointer() const {
     Window rootReturn, child;
     int rootX = 0, rootY = 0, winX, winY;
     unsigned mask;
-    XQueryPointer(state_->display, state_->root, &rootReturn, &child, &rootX, &rootY, &winX, &winY,
-                  &mask);
-    return {rootX, rootY};
+    if (!XQueryPointer(state_->display, state_->root, &rootReturn, &child, &rootX, &rootY, &winX,
+                       &winY, &mask))
+        return std::nullopt;
+    return ScreenPoint{rootX, rootY};
+}
+
+ScreenPoint ScreenCapture::PointerPosition() const {
+    return QueryPointer().value_or(ScreenPoint{0, 0});
 }
 
 bool ScreenCapture::UsesSharedMemory() const {

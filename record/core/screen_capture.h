@@ -32,6 +32,8 @@ public:
     int64_t BufferBytes() const override;
     bool TracksChanges() const override;
     std::vector<PixelBox> ChangedSincePreviousCapture() const override;
+    // None while the pointer is on another screen of the display.
+    std::optional<ScreenPoint> QueryPointer() const override;
 
     // Where the pointer is, in screen coordinates.
     ScreenPoint PointerPosition() const;

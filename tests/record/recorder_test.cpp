@@ -150,6 +150,28 @@ TEST_F(RecorderTest, PointerTimesCountFromTheStart) {
     EXPECT_EQ(project.PointerTrack[2].Time, 230);
 }
 
+TEST_F(RecorderTest, TicksSampleThePointerWhereverItWasMoved) {
+    screen.pointer = ScreenPoint{25, 14};
+    StartAndTakeFirstFrame({20, 10, 59, 39}); // starts with the pointer at 23,14
+    ASSERT_EQ(project.PointerTrack.Count(), 2);
+    EXPECT_EQ(project.PointerTrack[1].X, 5);
+    EXPECT_EQ(project.PointerTrack[1].Time, 0); // the first frame's time
+
+    NextTick();                          // still there: no sample
+    recorder.AddPointerSample({30, 30}); // the hook saw a move
+    screen.pointer = ScreenPoint{30, 30};
+    NextTick();                           // the hook's sample already says so
+    screen.pointer = ScreenPoint{0, 100}; // a warp, outside the area
+    NextTick();
+    screen.pointer.reset(); // on another screen
+    NextTick();
+    ASSERT_EQ(project.PointerTrack.Count(), 4);
+    EXPECT_EQ(project.PointerTrack[2].X, 10);
+    EXPECT_EQ(project.PointerTrack[3].X, -20);
+    EXPECT_EQ(project.PointerTrack[3].Y, 90);
+    EXPECT_GT(project.PointerTrack[3].Time, project.PointerTrack[2].Time);
+}
+
 TEST_F(RecorderTest, AreasBeyondTheScreenAreClipped) {
     AddTextObject(project);
     EXPECT_THROW(recorder.Start({300, 0, 400, 50}, {0, 0}, 5), CaptureError);

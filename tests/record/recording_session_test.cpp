@@ -8,6 +8,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 namespace {
 
 class RecordingSessionTest : public ::testing::Test {
@@ -45,14 +50,37 @@ TEST_F(RecordingSessionTest, TimerDrivesTheEngineAndTheMouseHookFollowsTheRecord
     EXPECT_EQ(square.Start.Top, 6);
     EXPECT_EQ(square.Start.Right, 16);
     EXPECT_EQ(square.Start.Bottom, 16);
-    // The start sample, then the movement; the button press is not a sample.
-    ASSERT_GE(project.PointerTrack.Count(), 2);
-    const PointerSample& moved = project.PointerTrack[project.PointerTrack.Count() - 1];
-    EXPECT_EQ(moved.X, 10);
-    EXPECT_EQ(moved.Y, 10);
+    // The start sample, then the movement; the button press is not a sample. The ticks
+    // add where the real pointer is whenever it differs from the last sample.
+    std::vector<std::pair<int32_t, int32_t>> track;
+    for (int32_t i = 0; i < project.PointerTrack.Count(); ++i)
+        track.emplace_back(project.PointerTrack[i].X, project.PointerTrack[i].Y);
+    EXPECT_EQ(std::count(track.begin(), track.end(), std::pair<int32_t, int32_t>{10, 10}), 1);
+    EXPECT_EQ(std::count(track.begin(), track.end(), std::pair<int32_t, int32_t>{11, 11}), 0);
     int32_t frames = project.Objects.Count();
     QTest::qWait(100);
     EXPECT_EQ(project.Objects.Count(), frames); // nothing after the stop
+}
+
+TEST_F(RecordingSessionTest, AbsolutePointerMovesJoinTheTrackWithoutTheMouseHook) {
+    RecordingSession session(project, nullptr);
+    ASSERT_EQ(std::system("xdotool mousemove 100 100"), 0);
+    ASSERT_EQ(session.Start({50, 60, 249, 259}, 30), QString());
+    QTest::qWait(150);
+    for (auto [x, y] : {std::pair{150, 170}, std::pair{300, 80}}) {
+        const std::string move = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y);
+        ASSERT_EQ(std::system(move.c_str()), 0);
+        QTest::qWait(150);
+    }
+    session.Stop();
+
+    ASSERT_EQ(project.PointerTrack.Count(), 3);
+    const std::pair<int32_t, int32_t> expected[] = {{50, 40}, {100, 110}, {250, 20}};
+    for (int32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(project.PointerTrack[i].X, expected[i].first) << i;
+        EXPECT_EQ(project.PointerTrack[i].Y, expected[i].second) << i;
+    }
+    EXPECT_GT(project.PointerTrack[2].Time, project.PointerTrack[1].Time);
 }
 
 TEST_F(RecordingSessionTest, StopsBySelfAtTheMemoryLimit) {

@@ -7,6 +7,7 @@
 #include "record/core/recorder_clock.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 class SyntheticScreen final : public FrameSource {
@@ -30,6 +31,7 @@ public:
     }
     int captures = 0;
     CaptureArea begunArea{};
+    std::optional<ScreenPoint> pointer; // what QueryPointer answers
 
     int32_t ScreenWidth() const override { return width_; }
     int32_t ScreenHeight() const override { return height_; }
@@ -49,6 +51,7 @@ public:
     int64_t BufferBytes() const override {
         return int64_t(buffers_[0].size() + buffers_[1].size());
     }
+    std::optional<ScreenPoint> QueryPointer() const override { return pointer; }
 
 private:
     int32_t width_, height_;
