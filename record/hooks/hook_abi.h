@@ -18,7 +18,18 @@ extern "C" {
 // be installed (no display, no XInput2, a hook already running for another window).
 using SetHookFn = void* (*)(HookWindow window);
 using RemoveHookFn = void (*)(HookWindow window);
+// The keyboard library only: whether its installed hook holds the recording hot key (see
+// HotKeyGrab).
+using HotKeyGrabStateFn = int32_t (*)();
 }
+
+// While the keyboard hook runs, its library grabs the recording hot key so that only the
+// program gets it.
+enum HotKeyGrab : int32_t {
+    HotKeyNotGrabbed = 0,   // no hook runs, or the keys could not be looked up
+    HotKeyGrabbed = 1,      // the focused program no longer sees the hot key
+    HotKeyTakenByOther = 2, // another program holds it: both get the keys
+};
 
 inline constexpr const char* kKeyboardHookLibrary = "librasKB50.so";
 inline constexpr const char* kMouseHookLibrary = "librasM50.so";

@@ -32,6 +32,7 @@ void* HookLibraryService::SetHook(HookWindow window) {
         return nullptr;
     }
     target_ = window;
+    translator_.Started();
     return record_;
 }
 
@@ -39,6 +40,7 @@ void HookLibraryService::RemoveHook(HookWindow window) {
     std::lock_guard lock(mutex_);
     if (listener_.Running() && window == target_) {
         listener_.Stop();
+        translator_.Stopped();
         target_ = 0;
     }
 }
@@ -46,5 +48,6 @@ void HookLibraryService::RemoveHook(HookWindow window) {
 void HookLibraryService::Shutdown() {
     std::lock_guard lock(mutex_);
     listener_.Stop();
+    translator_.Stopped();
     target_ = 0;
 }

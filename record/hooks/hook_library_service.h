@@ -16,6 +16,9 @@ public:
     virtual ~HookEventTranslator() = default;
     // Forgets any state from an earlier installation.
     virtual void Reset() = 0;
+    // Run under the service's lock right after the listener started, and after it stopped.
+    virtual void Started() {}
+    virtual void Stopped() {}
     // Fills the library's record and the message; false when the event is not reported.
     virtual bool Translate(Display* display, const XIRawEvent& event, HookMessageData& message) = 0;
 };

@@ -1,9 +1,12 @@
-// librasKB50.so: the global keyboard hook.
+// librasKB50.so: the global keyboard hook. It also grabs the recording hot key while it
+// runs.
 #include "record/hooks/hook_library_service.h"
+#include "record/hooks/hot_key_grab.h"
 #include "record/hooks/virtual_keys.h"
 
 #include <X11/XKBlib.h>
 
+#include <atomic>
 #include <bitset>
 
 namespace {
@@ -13,6 +16,13 @@ public:
     void Reset() override {
         down_.reset();
         altDown_.reset();
+        grab = HotKeyNotGrabbed;
+    }
+
+    void Started() override { grab = grabber_.Grab(); }
+    void Stopped() override {
+        grabber_.Release();
+        grab = HotKeyNotGrabbed;
     }
 
     bool Translate(Display* display, const XIRawEvent& event, HookMessageData& message) override {
@@ -38,8 +48,10 @@ public:
     }
 
     KeyboardHookRecord record{};
+    std::atomic<int32_t> grab{HotKeyNotGrabbed};
 
 private:
+    HotKeyGrabber grabber_;
     std::bitset<256> down_;
     std::bitset<256> altDown_;
 };
@@ -70,4 +82,8 @@ extern "C" __attribute__((visibility("default"))) void* SetHook(HookWindow windo
 
 extern "C" __attribute__((visibility("default"))) void RemoveHook(HookWindow window) {
     Service().RemoveHook(window);
+}
+
+extern "C" __attribute__((visibility("default"))) int32_t HotKeyGrabState() {
+    return Translator().grab;
 }

@@ -31,6 +31,13 @@ void TrasWinGod::InstallMouseHook() {
     Install(mouse_, kMouseHookLibrary, kMouseHookMessage, "Unable to install a mouse hook!");
 }
 
+HotKeyGrab TrasWinGod::HotKeyGrabbed() const {
+    if (!keyboard_.installed || keyboard_.module == nullptr)
+        return HotKeyNotGrabbed;
+    auto state = reinterpret_cast<HotKeyGrabStateFn>(dlsym(keyboard_.module, "HotKeyGrabState"));
+    return state ? static_cast<HotKeyGrab>(state()) : HotKeyNotGrabbed;
+}
+
 void TrasWinGod::RemoveKeyboardHook() {
     Remove(keyboard_);
 }

@@ -69,6 +69,9 @@ public:
     bool KeyboardHookInstalled() const { return keyboard_.installed; }
     bool ShellHookInstalled() const { return shell_.installed; }
     bool FilterAttached() const { return filterAttached_; }
+    // Whether the installed keyboard hook holds the recording hot key, so that the program
+    // in front does not get it as well.
+    HotKeyGrab HotKeyGrabbed() const;
     uint32_t MouseMessageNumber() const { return mouse_.messageNumber; }
     uint32_t KeyboardMessageNumber() const { return keyboard_.messageNumber; }
     // The libraries' own records; they may describe a later event than the one being

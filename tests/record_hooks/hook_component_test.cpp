@@ -8,6 +8,9 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+// After the test framework, which has names of its own that Xlib's macros would replace.
+#include <X11/Xlib.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -240,6 +243,92 @@ TEST_F(HookComponentTest, ABurstOfPointerMovesArrivesComplete) {
         }
     }
     EXPECT_EQ(mouse.back().mrec.x, 1000);
+}
+
+// Another client's window with the keyboard focus, as a terminal would have it.
+class FocusedClient {
+public:
+    FocusedClient() : display_(XOpenDisplay(nullptr)) {
+        window_ =
+            XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 100, 100, 0, 0, 0);
+        XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask);
+        XMapWindow(display_, window_);
+        for (XEvent event; XWindowEvent(display_, window_, StructureNotifyMask, &event),
+                           event.type != MapNotify;) {
+        }
+        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XSync(display_, False);
+    }
+    ~FocusedClient() {
+        XDestroyWindow(display_, window_);
+        XCloseDisplay(display_);
+    }
+    // The keys pressed in the window since the last call.
+    std::vector<KeySym> TakePressedKeys() {
+        XSync(display_, False);
+        std::vector<KeySym> keys;
+        for (XEvent event; XCheckWindowEvent(display_, window_, KeyPressMask, &event);)
+            keys.push_back(XLookupKeysym(&event.xkey, 0));
+        return keys;
+    }
+
+private:
+    Display* display_;
+    Window window_;
+};
+
+TEST_F(HookComponentTest, WhileTheKeyboardHookRunsTheHotKeyReachesOnlyTheProgram) {
+    FocusedClient terminal;
+    auto pressHotKey = [&] {
+        input.Key(XK_Control_L, true);
+        input.Key(XK_Shift_L, true);
+        input.Tap(XK_F11);
+        input.Key(XK_Shift_L, false);
+        input.Key(XK_Control_L, false);
+        input.Sync();
+    };
+    auto hotKeysSeen = [&] {
+        return std::count_if(keys.begin(), keys.end(), [](auto& k) { return k.hotKey; });
+    };
+    god.InstallKeyboardHook();
+    EXPECT_EQ(god.HotKeyGrabbed(), HotKeyGrabbed);
+    pressHotKey();
+    input.Tap(XK_Caps_Lock); // the grab holds with Caps Lock on too
+    pressHotKey();
+    input.Tap(XK_Caps_Lock);
+    input.Key(XK_Control_L, true); // Ctrl + F11 is no hot key: it reaches the terminal
+    input.Tap(XK_F11);
+    input.Key(XK_Control_L, false);
+    input.Sync();
+    ASSERT_TRUE(PumpUntil(host, [&] { return CountKeys(kVkF11) >= 6; }));
+    EXPECT_EQ(hotKeysSeen(), 2);
+    std::vector<KeySym> pressed = terminal.TakePressedKeys();
+    EXPECT_EQ(std::count(pressed.begin(), pressed.end(), XK_F11), 1);
+    EXPECT_GE(std::count(pressed.begin(), pressed.end(), XK_Shift_L), 2);
+
+    // Without the hook the terminal gets the hot key again.
+    god.RemoveKeyboardHook();
+    EXPECT_EQ(god.HotKeyGrabbed(), HotKeyNotGrabbed);
+    pressHotKey();
+    pressed = terminal.TakePressedKeys();
+    EXPECT_EQ(std::count(pressed.begin(), pressed.end(), XK_F11), 1);
+}
+
+TEST_F(HookComponentTest, AHotKeyHeldByAnotherProgramIsSharedAndStillReported) {
+    Display* other = XOpenDisplay(nullptr);
+    XGrabKey(other, XKeysymToKeycode(other, XK_F11), ControlMask | ShiftMask,
+             DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+    god.InstallKeyboardHook();
+    EXPECT_EQ(god.HotKeyGrabbed(), HotKeyTakenByOther);
+    input.Key(XK_Control_L, true);
+    input.Key(XK_Shift_L, true);
+    input.Tap(XK_F11);
+    input.Key(XK_Shift_L, false);
+    input.Key(XK_Control_L, false);
+    ASSERT_TRUE(PumpUntil(host, [&] { return CountKeys(kVkF11) >= 2; }));
+    EXPECT_TRUE(std::any_of(keys.begin(), keys.end(), [](auto& k) { return k.hotKey; }));
+    XCloseDisplay(other);
 }
 
 TEST_F(HookComponentTest, MissingLibrariesRaiseHookError) {
