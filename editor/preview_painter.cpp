@@ -3,6 +3,7 @@
 #include "editor/picture_blit.h"
 #include "geometry/box_fit.h"
 #include "geometry/outline_geometry.h"
+#include "model/project_objects.h"
 #include "model/project_text.h"
 #include "widgets/swatch_color_combo_box.h"
 #include "widgets/system_colors.h"
@@ -43,6 +44,13 @@ QFont PreviewFont(const QString& family, int32_t fontSize) {
     return font;
 }
 
+// A state's colour with its transparency, as the movie draws it.
+QColor StateColor(const ObjectState& state, const QPalette& palette) {
+    QColor color = PreviewColor(state.Color, palette);
+    color.setAlpha(TransparencyAlpha(state.Transparency));
+    return color;
+}
+
 void PaintText(QPainter& painter, const AnimObject& object, const ObjectState& state,
                const QPalette& palette) {
     const QString text = DecodeProjectText(object.Text);
@@ -58,7 +66,7 @@ void PaintText(QPainter& painter, const AnimObject& object, const ObjectState& s
 
     painter.save();
     painter.setFont(font);
-    painter.setPen(PreviewColor(state.Color, palette));
+    painter.setPen(StateColor(state, palette));
     painter.translate(Clamp32(state.Left + dx), Clamp32(state.Top + dy));
     painter.rotate(-state.Rotation / 10.0); // counter-clockwise, like a text escapement
     painter.drawText(0, metrics.ascent(), text);
@@ -103,7 +111,7 @@ void FillOutlineCurves(QPainter& painter, const Outline& points, const QColor& c
 
 void PaintVector(QPainter& painter, const AnimObject& object, const ObjectState& state,
                  const QPalette& palette) {
-    const QColor color = PreviewColor(state.Color, palette);
+    const QColor color = StateColor(state, palette);
     const RotationTermsResult terms = RotationTerms(state.Rotation);
     const int64_t w = int64_t(state.Right) - state.Left;
     const int64_t h = int64_t(state.Bottom) - state.Top;

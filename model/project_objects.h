@@ -5,6 +5,7 @@
 
 #include "model/project.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -100,4 +101,11 @@ std::string SetCurrentFileName(Project& project, const std::string& fileName);
 // The image library's JPEG quality for a compression setting.
 inline int32_t JpegQuality(int32_t compression) {
     return 100 - compression;
+}
+
+// The colour alpha (0 clear, 255 opaque) of a state's transparency (0 opaque to 100); the
+// movie and the preview draw with the same one.
+inline int32_t TransparencyAlpha(int32_t transparency) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>((100 - int64_t{transparency}) * 255 / 100, 0, 255));
 }

@@ -4,6 +4,7 @@
 #include "geometry/outline_geometry.h"
 #include "imaging/pictavo.h"
 #include "model/byte_stream.h"
+#include "model/project_objects.h"
 #include "model/project_text.h"
 #include "movie/glyph_shape.h"
 #include "movie/jpeg_encode_pool.h"
@@ -43,8 +44,7 @@ int32_t Interpolate(int32_t start, int32_t end, int64_t elapsed, int64_t duratio
 }
 
 int32_t Alpha(int32_t transparency) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>((100 - int64_t{transparency}) * 255 / 100, 0, 255));
+    return TransparencyAlpha(transparency);
 }
 
 bool FitsTwips(int64_t value) {

@@ -124,13 +124,29 @@ TEST(PreviewMouse, ClickSelectsTheOtherStateBeforeDragging) {
     EXPECT_EQ(w.editor->SelectedRow(), 2);
 }
 
+// The bounding box of everything that is not white.
+QRect InkBounds(const QImage& image) {
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != kWhite)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+// A rectangle with its Start box at (20, 20, 60, 60) and its End box at (200, 150, 240, 190).
+AnimObject& AddRectangle(EditorWindow& w) {
+    w.c.VektorObjekt1->trigger();
+    AnimObject& rectangle = w.project.Objects[w.project.Objects.Count() - 1];
+    SetBox(rectangle.Start, 20, 20, 60, 60);
+    SetBox(rectangle.End, 200, 150, 240, 190);
+    return rectangle;
+}
+
 TEST(PreviewPicture, WhiteWithoutSelectionThenTheObjectsColours) {
     EditorWindow w;
     ASSERT_TRUE(w.started);
-    w.c.VektorObjekt1->trigger();
-    AnimObject& rectangle = w.project.Objects[0];
-    SetBox(rectangle.Start, 20, 20, 60, 60);
-    SetBox(rectangle.End, 200, 150, 240, 190);
+    AnimObject& rectangle = AddRectangle(w);
     rectangle.End.Color = 0x00FF00; // lime
     w.c.ListView1->clearSelection();
     QImage empty = w.editor->RenderPreview();
@@ -168,6 +184,32 @@ TEST(PreviewPicture, WhiteWithoutSelectionThenTheObjectsColours) {
     EXPECT_EQ(ellipse.pixel(25, 25), kWhite);
 }
 
+TEST(PreviewPicture, TransparencyBlendsAsTheMovieDoes) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    AnimObject& rectangle = AddRectangle(w);
+    rectangle.Start.Color = rectangle.End.Color = 0x0000FF; // red
+    w.c.NoArrowsCheck->setChecked(true);
+    w.c.ListView1->clearSelection();
+    w.c.OnlyActualCheck->setChecked(false);
+    // The movie's alpha for 40 % is 153: red over white leaves 102 of green and blue.
+    for (auto [transparency, rest] : {std::pair{0, 0}, std::pair{40, 102}, std::pair{100, 255}}) {
+        rectangle.Start.Transparency = transparency;
+        QImage image = w.editor->RenderPreview();
+        const QColor drawn = image.pixelColor(40, 40);
+        EXPECT_EQ(drawn.red(), 255) << transparency;
+        EXPECT_NEAR(drawn.green(), rest, 1) << transparency;
+        EXPECT_NEAR(drawn.blue(), rest, 1) << transparency;
+        EXPECT_EQ(image.pixel(220, 170), qRgb(255, 0, 0)) << "the End state is opaque";
+    }
+    // A text fades the same way: nothing of it shows at 100 %.
+    w.AddTexts(1);
+    for (AnimObject* object : {&w.project.Objects[0], &w.project.Objects[1]})
+        object->Start.Transparency = object->End.Transparency = 100;
+    w.c.ListView1->clearSelection();
+    EXPECT_EQ(InkBounds(w.editor->RenderPreview()), QRect());
+}
+
 TEST(PreviewPicture, PictureFillsItsAspectRatioWithinTheBox) {
     EditorWindow w;
     ASSERT_TRUE(w.started);
@@ -203,16 +245,6 @@ TEST(PreviewPicture, PictureFillsItsAspectRatioWithinTheBox) {
     EXPECT_EQ(turned.pixel(320, 75), kWhite);
     EXPECT_EQ(turned.pixel(350, 30), qRgb(0, 0, 255));
     EXPECT_EQ(turned.pixel(350, 120), qRgb(255, 0, 0));
-}
-
-// The bounding box of everything that is not white.
-QRect InkBounds(const QImage& image) {
-    QRect bounds;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != kWhite)
-                bounds |= QRect(x, y, 1, 1);
-    return bounds;
 }
 
 TEST(PreviewPicture, TextTurnsAboutTheCentreOfItsExtent) {
