@@ -70,6 +70,10 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
     layout->addWidget(BuildBottomBar());
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
+    controls_.HotKeyShared = new QLabel(QString::fromUtf8(kHotKeySharedMessage));
+    controls_.HotKeyShared->setObjectName(QStringLiteral("HotKeyShared"));
+    controls_.HotKeyShared->hide();
+    statusBar()->addPermanentWidget(controls_.HotKeyShared);
 
     controls_.AboutBox = new TAboutBox(this);
 
@@ -117,6 +121,8 @@ void TMainForm::InstallKeyboardHook() {
     // Without the hook the program runs on, only the hot key does not work.
     try {
         hookComponent_->InstallKeyboardHook();
+        // The hot key still works then, but the program in front gets it too.
+        controls_.HotKeyShared->setVisible(hookComponent_->HotKeyGrabbed() == HotKeyTakenByOther);
     } catch (const HookError& error) {
         ui_.ShowMessage(this, {QString::fromUtf8(error.what()), DefaultCaption(), QMessageBox::Ok,
                                QMessageBox::Critical});
@@ -157,9 +163,10 @@ void TMainForm::ShowError(const QString& text) {
         this, {text, QString::fromUtf8(kErrorCaption), QMessageBox::Ok, QMessageBox::Critical});
 }
 
-bool TMainForm::Confirm(const QString& text, const QString& caption) {
-    QMessageBox::StandardButton answer = ui_.ShowMessage(
-        this, {text, caption, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Information});
+bool TMainForm::Confirm(const QString& text, const QString& caption, bool aboveOtherWindows) {
+    QMessageBox::StandardButton answer =
+        ui_.ShowMessage(this, {text, caption, QMessageBox::Ok | QMessageBox::Cancel,
+                               QMessageBox::Information, aboveOtherWindows});
     return answer == QMessageBox::Ok;
 }
 

@@ -55,7 +55,13 @@ inline constexpr const char* kLoseInformationMessage =
     "You will lose any information that is not saved up to now.";
 inline constexpr const char* kQuitMessage =
     "You leave the program now. You will lose any information that is not saved up to now.";
+inline constexpr const char* kRecordOverMessage =
+    "A new recording replaces every object of the animation. You will lose any information "
+    "that is not saved up to now.";
+inline constexpr const char* kRecordOverCaption = "Record now";
 inline constexpr const char* kErrorCaption = "Error";
+inline constexpr const char* kHotKeySharedMessage =
+    "Another program holds the hot key: it gets Ctrl + Shift + F11 as well.";
 
 // " Area: ( left,top ) - ( right,bottom ) ", with one blank before and after (the
 // recorder's label text).
@@ -80,6 +86,7 @@ struct WindowControls {
     PictureButton* hilfebtn = nullptr;
     PictureButton* EndeBtn = nullptr;
     TAboutBox* AboutBox = nullptr;
+    QLabel* HotKeyShared = nullptr; // in the status bar when another program holds the hot key
 };
 
 // The "Record screen action" tab's controls. The fields show the project's frames per
@@ -158,8 +165,9 @@ public:
     // them into range, and keeps the project equal to the fields.
     void ShowProjectSettings();
     void ShowError(const QString& text);
-    // OK/Cancel question with an information icon; true for OK.
-    bool Confirm(const QString& text, const QString& caption);
+    // OK/Cancel question with an information icon; true for OK. aboveOtherWindows raises
+    // the box over other programs' windows.
+    bool Confirm(const QString& text, const QString& caption, bool aboveOtherWindows = false);
 
     // Components, with the names of the window layout.
     TFileDialogSettings OpenDialog1;
@@ -190,6 +198,7 @@ private:
     void InstallKeyboardHook();
     void ConnectRecorder();
     void ApplyRecorderButtonStates(bool recording);
+    bool MayRecordOverProject();
     void RecordingStoppedBySelf(const QString& message);
     void ReportRecording();
     void SaveTo(const QString& path);
@@ -199,6 +208,7 @@ private:
     QString programFolder_;
     WindowControls controls_;
     RecordControls record_;
+    bool askingToRecord_ = false;           // the question before a recording is open
     std::unique_ptr<XcbHookHost> hookHost_; // outlives the component
     std::unique_ptr<TrasWinGod> hookComponent_;
     std::unique_ptr<ExportCommands> export_;

@@ -53,19 +53,35 @@ void TMainForm::SelArea2BtnClick() {
 }
 
 void TMainForm::ApplyRecorderButtonStates(bool recording) {
-    // While a recording runs only Stop works: the area is fixed, and New and Open would swap
-    // the project out from under the recorder.
+    // While a recording runs only Stop works: the area is fixed, New and Open would swap
+    // the project out from under the recorder, and Save would write a partial recording.
     record_.RecordBtn->setEnabled(!recording);
     record_.StopBtn->setEnabled(recording);
     record_.SelArea2Btn->setEnabled(!recording);
     record_.FullScreenBtn->setEnabled(!recording);
     controls_.NewBtn->setEnabled(!recording);
     controls_.OpenBtn->setEnabled(!recording);
+    controls_.SaveBtn->setEnabled(!recording);
+    controls_.SaveAsBtn->setEnabled(!recording);
+}
+
+bool TMainForm::MayRecordOverProject() {
+    if (project_.Objects.Count() == 0)
+        return true;
+    // The hot key may come while another program is in front: the box rises above it.
+    askingToRecord_ = true;
+    const bool ok =
+        Confirm(QString::fromUtf8(kRecordOverMessage), QString::fromUtf8(kRecordOverCaption), true);
+    askingToRecord_ = false;
+    return ok;
 }
 
 void TMainForm::RecordBtnClick() {
     ConnectRecorder();
-    if (recording_->Recording())
+    // A hot key pressed again while the question is open does not ask a second time.
+    if (recording_->Recording() || askingToRecord_)
+        return;
+    if (!MayRecordOverProject())
         return;
     ApplyRecorderButtonStates(true);
     // The label keeps the area as chosen; the engine clips it to the screen.

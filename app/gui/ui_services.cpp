@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
 
@@ -18,12 +20,19 @@ std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const MessageReque
     box->setTextFormat(Qt::PlainText);
     if (request.buttons & QMessageBox::Ok)
         box->setDefaultButton(QMessageBox::Ok);
+    if (request.aboveOtherWindows)
+        box->setWindowFlag(Qt::WindowStaysOnTopHint);
     return box;
 }
 
 QMessageBox::StandardButton QtUiServices::ShowMessage(QWidget* parent,
                                                       const MessageRequest& request) {
     std::unique_ptr<QMessageBox> box = BuildMessageBox(parent, request);
+    if (request.aboveOtherWindows) {
+        box->show();
+        box->raise();
+        box->activateWindow();
+    }
     int result = box->exec();
     return static_cast<QMessageBox::StandardButton>(result);
 }
@@ -33,7 +42,8 @@ std::unique_ptr<QFileDialog> BuildFileDialog(QWidget* parent, const FileDialogRe
     bool saving = request.mode == FileDialogMode::Save;
     dialog->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    // Saving over an existing project replaces it without a question, as it always has.
+    // TFileDialogSettings asks before replacing a file, through UiServices; the dialog's
+    // own question would come twice.
     dialog->setOption(QFileDialog::DontConfirmOverwrite, saving);
     dialog->setNameFilters(request.nameFilters);
     dialog->setDefaultSuffix(request.defaultSuffix);
@@ -126,9 +136,21 @@ bool TFileDialogSettings::Execute(UiServices& ui, QWidget* parent, FileDialogMod
     request.defaultSuffix =
         DefaultExt.startsWith(QLatin1Char('.')) ? DefaultExt.mid(1) : DefaultExt;
     request.initialFile = FileName;
-    std::optional<QString> chosen = ui.ChooseFile(parent, request);
-    if (!chosen)
-        return false;
-    FileName = *chosen;
-    return true;
+    for (;;) {
+        std::optional<QString> chosen = ui.ChooseFile(parent, request);
+        if (!chosen)
+            return false;
+        if (mode == FileDialogMode::Save && QFileInfo::exists(*chosen)) {
+            const MessageRequest question{
+                QString::fromUtf8(kReplaceFileMessage).arg(QDir::toNativeSeparators(*chosen)),
+                QString::fromUtf8(kReplaceFileCaption), QMessageBox::Ok | QMessageBox::Cancel,
+                QMessageBox::Warning};
+            if (ui.ShowMessage(parent, question) != QMessageBox::Ok) {
+                request.initialFile = *chosen;
+                continue;
+            }
+        }
+        FileName = *chosen;
+        return true;
+    }
 }

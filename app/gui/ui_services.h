@@ -21,6 +21,9 @@ struct MessageRequest {
     QString caption;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // Raised above every other window: the question may come while another program is in
+    // front (a hot key).
+    bool aboveOtherWindows = false;
 };
 
 enum class FileDialogMode { Open, Save };
@@ -86,6 +89,9 @@ private:
 std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const MessageRequest& request);
 std::unique_ptr<QFileDialog> BuildFileDialog(QWidget* parent, const FileDialogRequest& request);
 
+inline constexpr const char* kReplaceFileMessage = "%1 already exists.\nDo you want to replace it?";
+inline constexpr const char* kReplaceFileCaption = "Confirm Save As";
+
 // The caption of boxes that have none of their own: the application's name.
 QString DefaultCaption();
 
@@ -99,6 +105,7 @@ struct TFileDialogSettings {
     QString DefaultExt; // with or without the leading dot
     QString FileName;   // the last chosen name; proposed the next time
 
-    // Shows the dialog; on confirmation stores and returns true.
+    // Shows the dialog; on confirmation stores and returns true. Saving over an existing
+    // file asks first; "Cancel" there shows the dialog again.
     bool Execute(UiServices& ui, QWidget* parent, FileDialogMode mode);
 };

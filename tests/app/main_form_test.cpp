@@ -21,6 +21,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -76,6 +77,32 @@ TEST(MainFormStartUp, TheProjectsCompressionFollowsTheCompressionField) {
     EXPECT_EQ(s.form->TheProject().Compression, 25);
     s.form->RecordTab().CompressEd->setValue(0);
     EXPECT_EQ(s.form->TheProject().Compression, 0);
+}
+
+TEST(MainFormLayout, EnlargingTheWindowGrowsThePreviewAndTheObjectList) {
+    StartedForm s;
+    ASSERT_TRUE(s.started);
+    TMainForm& form = *s.form;
+    form.Controls().PageControl1->setCurrentIndex(1);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const EditorControls& c = form.Editor().Controls();
+    QWidget* preview = c.PaintBox1->parentWidget(); // the scroll box's viewport
+    auto sizes = [&] {
+        QCoreApplication::processEvents();
+        return std::pair{preview->size(), c.ListView1->size()};
+    };
+    EXPECT_EQ(form.size(), QSize(750, 550));
+    const auto [smallPreview, smallList] = sizes();
+    form.resize(1400, 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.size() == QSize(1400, 1000); }));
+    const auto [largePreview, largeList] = sizes();
+    // Nearly all the room the window gained goes to them.
+    EXPECT_GE(largePreview.width() - smallPreview.width(), 550);
+    EXPECT_GE(largePreview.height() - smallPreview.height(), 400);
+    EXPECT_GE(largeList.height() - smallList.height(), 400);
+    EXPECT_GE(largePreview.width(), form.TheProject().MovieWidth);
+    EXPECT_GE(largePreview.height(), form.TheProject().MovieHeight);
 }
 
 TEST(MainFormControls, CarryTheirCaptionsRangesAndDefaults) {
@@ -165,6 +192,11 @@ TEST(MessageBoxes, ShowTextCaptionButtonsAndIcon) {
     EXPECT_EQ(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box->icon(), QMessageBox::Information);
     EXPECT_EQ(box->text(), "You will lose any information that is not saved up to now.");
+    EXPECT_FALSE(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(BuildMessageBox(
+                    nullptr, {"?", "Record now", QMessageBox::Ok, QMessageBox::Information, true})
+                    ->windowFlags()
+                    .testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(DefaultCaption(), "Clipmoor");
 }
 

@@ -91,28 +91,47 @@ TEST_F(ProjectCommands, SaveOfAnUnnamedProjectAsksForANameAndCancelWritesNothing
     EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(ProjectCommands, SaveAsNamesTheProjectAndSaveThenWritesWithoutAsking) {
+TEST_F(ProjectCommands, SaveAsAsksBeforeReplacingAndSaveThenWritesWithoutAsking) {
     QString path = dir.filePath("tour.fmo");
     {
-        QFile old(path); // an existing file is replaced without a question
+        QFile old(path);
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("something else entirely");
     }
-    ui.fileAnswers.push_back(path);
+    // Cancel shows the dialog again, proposing the name; a cancelled dialog writes nothing.
+    ui.fileAnswers = {path};
+    ui.answers = {QMessageBox::Cancel};
     form.SaveAsBtnClick();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              QDir::toNativeSeparators(path) + " already exists.\nDo you want to replace it?");
+    EXPECT_EQ(ui.messages[0].caption, "Confirm Save As");
+    EXPECT_EQ(ui.messages[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(ui.messages[0].icon, QMessageBox::Warning);
+    ASSERT_EQ(ui.fileRequests.size(), 2u);
+    EXPECT_EQ(ui.fileRequests[1].initialFile, path);
+    EXPECT_EQ(QFileInfo(path).size(), 23);
+    EXPECT_EQ(form.windowTitle(), kNoname);
+
+    ui.fileAnswers = {path}; // OK replaces it
+    form.SaveAsBtnClick();
+    EXPECT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(form.windowTitle(), "Vantrel Clipmoor 1.0 - [tour.fmo]");
-    EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(QFileInfo(path).size(), 54); // an empty project
 
     AddContent();
-    form.SaveBtnClick();
-    EXPECT_EQ(ui.fileRequests.size(), 1u);
+    form.SaveBtnClick(); // its own file: no dialog, no question
+    EXPECT_EQ(ui.fileRequests.size(), 3u);
+    EXPECT_EQ(ui.messages.size(), 2u);
     EXPECT_GT(QFileInfo(path).size(), 54);
 
-    // The dialog proposes the last name the next time.
+    // A new name is not asked about; the dialog proposes the last name the next time.
+    ui.fileAnswers = {dir.filePath("new.fmo")};
     form.SaveAsBtnClick();
-    ASSERT_EQ(ui.fileRequests.size(), 2u);
-    EXPECT_EQ(ui.fileRequests[1].initialFile, path);
+    ASSERT_EQ(ui.fileRequests.size(), 4u);
+    EXPECT_EQ(ui.fileRequests[3].initialFile, path);
+    EXPECT_EQ(ui.messages.size(), 2u);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("new.fmo")));
 }
 
 TEST_F(ProjectCommands, OpenAsksThenLoadsObjectsSettingsAndTitle) {

@@ -23,23 +23,26 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
-// New and Open would replace the project under a running recording, so they rest with it.
+// New and Open would replace the project under a running recording and Save would write a
+// partial one, so they rest with it.
 struct ButtonStates {
-    bool record, stop, selectArea, fullScreen, newProject, openProject;
+    bool record, stop, selectArea, fullScreen, newProject, openProject, save, saveAs;
     bool operator==(const ButtonStates&) const = default;
 };
 
 ButtonStates StatesOf(const TMainForm& form) {
     return {form.RecordTab().RecordBtn->isEnabled(),   form.RecordTab().StopBtn->isEnabled(),
             form.RecordTab().SelArea2Btn->isEnabled(), form.RecordTab().FullScreenBtn->isEnabled(),
-            form.Controls().NewBtn->isEnabled(),       form.Controls().OpenBtn->isEnabled()};
+            form.Controls().NewBtn->isEnabled(),       form.Controls().OpenBtn->isEnabled(),
+            form.Controls().SaveBtn->isEnabled(),      form.Controls().SaveAsBtn->isEnabled()};
 }
 
-constexpr ButtonStates kIdle{true, false, true, true, true, true};
-constexpr ButtonStates kRecording{false, true, false, false, false, false};
+constexpr ButtonStates kIdle{true, false, true, true, true, true, true, true};
+constexpr ButtonStates kRecording{false, true, false, false, false, false, false, false};
 
 class RecordTabTest : public ::testing::Test {
 protected:
@@ -108,9 +111,51 @@ TEST_F(RecordTabTest, RecordButtonRecordsChangesAndStopSelectsTheLastFrame) {
               f.Editor().Controls().ListView1->topLevelItem(2));
     EXPECT_TRUE(f.statusBar()->currentMessage().startsWith("Recording stopped: 2 frames recorded."))
         << f.statusBar()->currentMessage().toStdString();
-    EXPECT_TRUE(s.ui.messages.empty());
+    EXPECT_EQ(s.ui.messages.size(), 1u); // the question before replacing the text
     QTest::qWait(120);
     EXPECT_EQ(Frames(), 2); // nothing after the stop
+}
+
+TEST_F(RecordTabTest, RecordingOverObjectsAsksFirstAndCancelStartsNothing) {
+    UseArea({0, 0, 49, 49});
+    AddTextObject(f.TheProject());
+    f.RefreshObjectList();
+    auto pressHotKey = [&] {
+        f.rasWinGod1KeybrdMsg(0, 17, 1); // Ctrl + Shift + F11
+        f.rasWinGod1KeybrdMsg(0, 16, 1);
+        f.rasWinGod1KeybrdMsg(0, 122, 1);
+        f.rasWinGod1KeybrdMsg(0, 122, -1);
+        f.rasWinGod1KeybrdMsg(0, 16, -1);
+        f.rasWinGod1KeybrdMsg(0, 17, -1);
+    };
+    const std::function<void()> starts[] = {[&] { f.RecordTab().RecordBtn->click(); }, pressHotKey};
+    for (const auto& start : starts) {
+        s.ui.messages.clear();
+        s.ui.answers = {QMessageBox::Cancel};
+        start();
+        ASSERT_EQ(s.ui.messages.size(), 1u);
+        const MessageRequest& question = s.ui.messages[0];
+        EXPECT_EQ(question.text, kRecordOverMessage);
+        EXPECT_EQ(question.caption, "Record now");
+        EXPECT_EQ(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        EXPECT_EQ(question.icon, QMessageBox::Information);
+        EXPECT_TRUE(question.aboveOtherWindows);
+        EXPECT_EQ(StatesOf(f), kIdle);
+        EXPECT_FALSE(f.Recording()->Recording());
+        EXPECT_EQ(Frames(), 1);
+        EXPECT_EQ(f.TheProject().Objects[0].Kind, KindText);
+    }
+    pressHotKey(); // OK
+    EXPECT_EQ(s.ui.messages.size(), 2u);
+    EXPECT_EQ(StatesOf(f), kRecording);
+    ASSERT_EQ(Frames(), 1); // the whole area, taken at the start
+    EXPECT_EQ(f.TheProject().Objects[0].Kind, KindPicture);
+    f.StopBtnClick();
+    // An empty project has nothing to lose: no question.
+    ClearObjects(f.TheProject());
+    f.RecordBtnClick();
+    EXPECT_EQ(s.ui.messages.size(), 2u);
+    EXPECT_EQ(StatesOf(f), kRecording);
 }
 
 TEST_F(RecordTabTest, StoppingBeforeTheFirstTickKeepsTheWholeAreaAndSelectsIt) {
@@ -296,9 +341,9 @@ TEST_F(RecordTabTest, AreaOffTheScreenIsRefusedAndThePageStaysIdle) {
     AddTextObject(f.TheProject());
     UseArea({-300, -300, -10, -10});
     f.RecordBtnClick();
-    ASSERT_EQ(s.ui.messages.size(), 1u);
-    EXPECT_EQ(s.ui.messages[0].text, "The capture area lies outside the screen.");
-    EXPECT_EQ(s.ui.messages[0].caption, "Error");
+    ASSERT_EQ(s.ui.messages.size(), 2u); // the question, then the refusal
+    EXPECT_EQ(s.ui.messages[1].text, "The capture area lies outside the screen.");
+    EXPECT_EQ(s.ui.messages[1].caption, "Error");
     EXPECT_EQ(StatesOf(f), kIdle);
     EXPECT_FALSE(f.Recording()->Timer().isActive());
     EXPECT_EQ(Frames(), 1);

@@ -171,6 +171,7 @@ TEST_F(ExportCommandsTest, TheTwoCheckBoxesDecideWhatIsWrittenAndOpened) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "html " << c.html << ", show " << c.show);
+        QFile::remove(movie); // no question about replacing it
         QFile::remove(page);
         ui_.opened.clear();
         ui_.openedPrivately.clear();

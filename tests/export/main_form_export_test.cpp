@@ -86,6 +86,15 @@ TEST(MainFormExport, CreateFlashFileButtonAsksForTheNameAndUsesTheCheckBoxes) {
     ASSERT_EQ(f.ui.opened.size(), 1u);
     EXPECT_EQ(f.ui.opened[0], QUrl::fromLocalFile(f.root.filePath("made.swf")));
     EXPECT_EQ(form.Export().Controls().Memo1->toPlainText().split('\n').size(), 10);
+
+    // The same name again: asked first, and Cancel builds nothing.
+    f.ui.fileAnswers = {f.root.filePath("made.swf")};
+    f.ui.answers = {QMessageBox::Cancel};
+    form.Export().Controls().CreateFlashBtn->click();
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].caption, kReplaceFileCaption);
+    EXPECT_EQ(f.ui.fileRequests.size(), 3u); // the dialog came back, and was cancelled
+    EXPECT_EQ(f.ui.opened.size(), 1u);
 }
 
 } // namespace
