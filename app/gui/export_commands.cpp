@@ -187,16 +187,16 @@ bool ExportCommands::BuildMovie(const QString& movieFile) {
 void ExportCommands::PublishMovie(const QString& movieFile, bool forPlay) {
     const std::string movieName = FileNamePart(LocalPath(movieFile));
     const bool createPage = controls_.CreateHTMLCheck->isChecked();
-    const bool ownPlayerCopy =
-        !forPlay && controls_.PlayerPageCheck && controls_.PlayerPageCheck->isChecked();
+    const bool playerOnPage = controls_.PlayerPageCheck && controls_.PlayerPageCheck->isChecked();
+    const bool ownPlayerCopy = playerOnPage && !forPlay;
 
-    lines_ = PublishedPageLines(movieName, project_.MovieWidth, project_.MovieHeight,
-                                forPlay || ownPlayerCopy);
+    lines_ = PublishedPageLines(movieName, project_.MovieWidth, project_.MovieHeight, playerOnPage);
     QStringList memoLines;
     for (const std::string& line : lines_)
         memoLines << FromLocal(line);
     controls_.Memo1->setPlainText(memoLines.join(QLatin1Char('\n')));
 
+    QStringList written{FromLocal(movieName)};
     if (ownPlayerCopy) {
         QString error;
         if (!CopyPlayerFiles(InstalledPlayerFolder(programFolder_),
@@ -204,23 +204,22 @@ void ExportCommands::PublishMovie(const QString& movieFile, bool forPlay) {
             ReportError(error);
             return;
         }
+        written += PlayerFileNames(InstalledPlayerFolder(programFolder_));
     }
 
-    if (createPage) {
-        const std::string pageName = HtmlPageName(LocalPath(movieFile));
-        if (!SaveHtmlPage(pageName, lines_)) {
-            ReportError(QString::fromUtf8(kPageNotSavedMessage).arg(FromLocal(pageName)));
-            return;
-        }
-        if (controls_.AutoLoadFlashCheck->isChecked()) {
-            QStringList written{FromLocal(movieName)};
-            if (ownPlayerCopy)
-                written += PlayerFileNames(InstalledPlayerFolder(programFolder_));
-            ShowPage(FromLocal(pageName), written);
-        }
-    } else if (controls_.AutoLoadFlashCheck->isChecked()) {
-        ui_.OpenUrl(QUrl::fromLocalFile(movieFile));
+    const std::string pageName = HtmlPageName(LocalPath(movieFile));
+    if (createPage && !SaveHtmlPage(pageName, lines_)) {
+        ReportError(QString::fromUtf8(kPageNotSavedMessage).arg(FromLocal(pageName)));
+        return;
     }
+    if (!controls_.AutoLoadFlashCheck->isChecked())
+        return;
+    // Nothing on a current desktop plays a bare movie, and a page without the player's line
+    // plays only with a Flash plug-in: the movie is shown on a page that loads the player.
+    if (createPage && playerOnPage)
+        ShowPage(FromLocal(pageName), written);
+    else
+        ShowMovie(movieFile, written);
 }
 
 void ExportCommands::ShowPage(const QString& pageFile, const QStringList& writtenBeside) {
@@ -233,6 +232,23 @@ void ExportCommands::ShowPage(const QString& pageFile, const QStringList& writte
             return;
     }
     ui_.OpenUrl(QUrl::fromLocalFile(pageFile));
+}
+
+void ExportCommands::ShowMovie(const QString& movieFile, const QStringList& writtenBeside) {
+    const QFileInfo movie(movieFile);
+    const std::string movieName = FileNamePart(LocalPath(movieFile));
+    QByteArray page;
+    for (const std::string& line :
+         PublishedPageLines(movieName, project_.MovieWidth, project_.MovieHeight, true))
+        page += QByteArray::fromStdString(line) + "\r\n";
+    if (server_.Start()) {
+        const QUrl url = server_.ServeHeldPage(
+            movie.absolutePath(), FromLocal(FileNamePart(HtmlPageName(LocalPath(movieFile)))), page,
+            writtenBeside);
+        if (!url.isEmpty() && ui_.OpenPrivateUrl(url))
+            return;
+    }
+    ui_.OpenUrl(QUrl::fromLocalFile(movieFile));
 }
 
 void ExportCommands::ReportError(const QString& text) {

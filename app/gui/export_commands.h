@@ -63,8 +63,11 @@ public:
     // quality, then runs ListView1Click. False (after a message) when the movie could
     // not be written.
     bool BuildMovie(const QString& movieFile);
-    // Fills Memo1, saves the page next to movieFile and shows the page or the movie. The
-    // page always loads the browser player when forPlay.
+    // Fills Memo1 and writes what the check boxes ask for: the page next to movieFile, with
+    // the player's line and a copy of the player when "play in browsers without Flash" is
+    // ticked (Play lends its scratch folder the installed player instead). When the movie is
+    // to be shown, the browser gets it through the local server on a page that loads the
+    // player, whatever was written.
     void PublishMovie(const QString& movieFile, bool forPlay = false);
 
     bool Building() const { return building_; }
@@ -77,6 +80,8 @@ private:
     // Shows the page through the server, which then serves it and writtenBeside (the names
     // of the files the program wrote next to it for it) and nothing else of its folder.
     void ShowPage(const QString& pageFile, const QStringList& writtenBeside);
+    // Shows the movie on a page held by the server only, beside the files written for it.
+    void ShowMovie(const QString& movieFile, const QStringList& writtenBeside);
     void ReportError(const QString& text);
 
     UiServices& ui_;

@@ -86,17 +86,32 @@ QUrl LocalWebServer::ServePage(const QString& folder, const QStringList& fileNam
     if (token.isEmpty()) {
         token = RandomToken();
         tokenByFolder_.insert(canonical, token);
-        siteByToken_.insert(token, {canonical, {}});
+        siteByToken_.insert(token, {canonical, {}, {}});
     }
     Site& site = siteByToken_[token];
     for (const QString& name : fileNames)
-        if (IsPlainFileName(name))
+        if (IsPlainFileName(name)) {
             site.names.insert(name);
+            site.heldPages.remove(name);
+        }
     QUrl url;
     url.setScheme(QStringLiteral("http"));
     url.setHost(QStringLiteral("127.0.0.1"));
     url.setPort(Port());
     url.setPath(QLatin1Char('/') + token + QLatin1Char('/') + fileNames.first());
+    return url;
+}
+
+QUrl LocalWebServer::ServeHeldPage(const QString& folder, const QString& pageName,
+                                   const QByteArray& pageText, const QStringList& fileNames) {
+    if (!IsPlainFileName(pageName))
+        return {};
+    const QUrl url = ServePage(folder, QStringList(pageName) + fileNames);
+    if (url.isEmpty())
+        return {};
+    Site& site = siteByToken_[tokenByFolder_.value(QFileInfo(folder).canonicalFilePath())];
+    site.names.remove(pageName);
+    site.heldPages.insert(pageName, pageText);
     return url;
 }
 
@@ -209,6 +224,12 @@ HttpResponse LocalWebServer::Answer(const QByteArray& request) const {
     const auto site = siteByToken_.constFind(prefix);
     if (site == siteByToken_.cend() || !IsPlainFileName(name))
         return response;
+    if (const auto held = site->heldPages.constFind(name); held != site->heldPages.cend()) {
+        response.status = 200;
+        response.contentType = ContentTypeFor(name);
+        response.body = *held;
+        return response;
+    }
     // Only what the program wrote for the page: never the rest of the folder, which may be
     // the program's own.
     if (site->names.contains(name))

@@ -43,6 +43,10 @@ public:
     // folder's prefix, and returns the address of the first (the page). Empty when the server
     // does not listen or the folder does not exist.
     QUrl ServePage(const QString& folder, const QStringList& fileNames);
+    // The same for a page that exists only here: pageText is served as pageName under the
+    // folder's prefix, beside fileNames. A file of that name written later replaces it.
+    QUrl ServeHeldPage(const QString& folder, const QString& pageName, const QByteArray& pageText,
+                       const QStringList& fileNames);
 
     // The clients connected right now.
     int ConnectionCount() const { return int(connections_.size()); }
@@ -56,6 +60,7 @@ private:
     struct Site {
         QString folder;
         QSet<QString> names;
+        QHash<QString, QByteArray> heldPages; // by name
     };
 
     void AcceptConnections();

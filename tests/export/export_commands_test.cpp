@@ -15,6 +15,7 @@ using ExportCommandsTest = ExportFixture;
 
 TEST_F(ExportCommandsTest, PlayWritesTheScratchMovieAndAPlayingPageAndShowsItThroughTheServer) {
     AddMovingRectangle();
+    playerPage_.setChecked(true);
     saveDialog_.FileName = root_.filePath("earlier/choice.swf");
     QFile program(program_ + "clipmoor-cli"); // the program folder's own files stay private
     ASSERT_TRUE(program.open(QIODevice::WriteOnly));
@@ -82,6 +83,7 @@ TEST_F(ExportCommandsTest, TheSecretAddressReachesNoCommandLine) {
     auto desktop = std::make_unique<QtUiServices>();
     MakeCommands(desktop.get());
     AddMovingRectangle();
+    playerPage_.setChecked(true); // the page written is the page shown
     commands_->PlayBtnClick();
     QElapsedTimer clock;
     clock.start();
@@ -155,43 +157,81 @@ TEST_F(ExportCommandsTest, CreateFlashFileNamesThePageAfterTheMovieFileOnly) {
     }
 }
 
-TEST_F(ExportCommandsTest, TheTwoCheckBoxesDecideWhatIsWrittenAndOpened) {
+// Every combination of the three boxes, for Play and for Create: the boxes decide what is
+// written; a shown movie always plays, on a page served with the player.
+TEST_F(ExportCommandsTest, TheBoxesDecideWhatIsWrittenAndAShownMovieAlwaysPlays) {
     AddMovingRectangle();
-    const QString movie = root_.filePath("clip.swf");
-    const QString page = root_.filePath("clip.htm");
-    struct Case {
-        bool html, show;
-        bool pageWritten;
-        QString opened; // "page", "movie" or empty
-    } cases[] = {
-        {true, true, true, "page"},
-        {true, false, true, ""},
-        {false, true, false, "movie"},
-        {false, false, false, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "html " << c.html << ", show " << c.show);
-        QFile::remove(movie); // no question about replacing it
-        QFile::remove(page);
-        ui_.opened.clear();
-        ui_.openedPrivately.clear();
-        memo_.clear();
-        createHtml_.setChecked(c.html);
-        autoLoad_.setChecked(c.show);
-        ui_.fileAnswers = {movie};
-        commands_->CreateFlashBtnClick();
-        EXPECT_EQ(QFileInfo::exists(page), c.pageWritten);
-        EXPECT_EQ(memo_.toPlainText().split('\n').size(), 10) << "the code is always shown";
-        // The movie's file address is no secret; the page's server address is.
-        EXPECT_EQ(ui_.opened.size(), c.opened == "movie" ? 1u : 0u);
-        EXPECT_EQ(ui_.openedPrivately.size(), c.opened == "page" ? 1u : 0u);
-        if (c.opened == "movie" && !ui_.opened.empty()) {
-            EXPECT_EQ(ui_.opened[0], QUrl::fromLocalFile(movie));
-        }
-        if (c.opened == "page" && !ui_.openedPrivately.empty()) {
-            EXPECT_TRUE(ui_.openedPrivately[0].path().endsWith("/clip.htm"));
-        }
+    const QString player = program_ + "player/";
+    QDir().mkpath(player);
+    for (const char* name :
+         {"ruffle.js", "core.ruffle.0a.js", "0b.wasm", "LICENSE_MIT", "core.ruffle.0a.js.map"}) {
+        QFile file(player + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(name);
     }
+    MakeCommands(); // finds the player
+    for (const bool play : {true, false})
+        for (int boxes = 0; boxes < 8; ++boxes) {
+            const bool html = boxes & 1, show = boxes & 2, withPlayer = boxes & 4;
+            SCOPED_TRACE(testing::Message() << (play ? "Play" : "Create") << ": html " << html
+                                            << ", show " << show << ", player " << withPlayer);
+            const QString folder = play ? program_ : root_.filePath("site") + "/";
+            const QString movie = folder + (play ? "playtemp.swf" : "clip.swf");
+            const QString page = folder + (play ? "playtemp.htm" : "clip.htm");
+            if (play) {
+                QFile::remove(movie);
+                QFile::remove(page);
+            } else {
+                QDir(folder).removeRecursively();
+                QDir().mkpath(folder);
+            }
+            ui_.opened.clear();
+            ui_.openedPrivately.clear();
+            createHtml_.setChecked(html);
+            autoLoad_.setChecked(show);
+            playerPage_.setChecked(withPlayer);
+            if (play) {
+                commands_->PlayBtnClick();
+            } else {
+                ui_.fileAnswers = {movie};
+                commands_->CreateFlashBtnClick();
+            }
+            ASSERT_TRUE(ReadFile(movie).startsWith("FWS"));
+            const std::vector<std::string>& lines = commands_->PublishedLines();
+            EXPECT_EQ(lines.size(), withPlayer ? 11u : 10u);
+            EXPECT_EQ(lines[0] == PlayerScriptLine(), withPlayer);
+            EXPECT_EQ(memo_.toPlainText().split('\n').size(), int(lines.size()));
+            EXPECT_EQ(QFileInfo::exists(page), html);
+            if (html) {
+                EXPECT_EQ(ReadFile(page), PageBytes(lines));
+            }
+            // Play lends its scratch folder the installed player; Create copies it, no maps.
+            EXPECT_EQ(QFileInfo::exists(folder + "ruffle.js"), withPlayer && !play);
+            EXPECT_EQ(QFileInfo::exists(folder + "0b.wasm"), withPlayer && !play);
+            EXPECT_FALSE(QFileInfo::exists(folder + "core.ruffle.0a.js.map"));
+
+            EXPECT_TRUE(ui_.opened.empty()) << "never the bare movie nor a file";
+            if (!show) {
+                EXPECT_TRUE(ui_.openedPrivately.empty());
+                continue;
+            }
+            ASSERT_EQ(ui_.openedPrivately.size(), 1u);
+            const QUrl url = ui_.openedPrivately[0];
+            const quint16 port = quint16(url.port());
+            const QByteArray path = url.path().toUtf8();
+            EXPECT_TRUE(path.endsWith("/" + QFileInfo(page).fileName().toUtf8()));
+            const QByteArray shown = Get(port, path).body;
+            EXPECT_TRUE(shown.startsWith(QByteArray::fromStdString(PlayerScriptLine())));
+            if (html && withPlayer) {
+                EXPECT_EQ(shown, ReadFile(page));
+            }
+            const QByteArray prefix = path.left(path.lastIndexOf('/') + 1);
+            EXPECT_EQ(Get(port, prefix + QFileInfo(movie).fileName().toUtf8()).body,
+                      ReadFile(movie));
+            const HttpAnswer loader = Get(port, prefix + "ruffle.js");
+            EXPECT_EQ(loader.status, 200);
+            EXPECT_EQ(loader.body, "ruffle.js");
+        }
     EXPECT_TRUE(ui_.messages.empty());
 }
 
