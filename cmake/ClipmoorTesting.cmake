@@ -9,9 +9,6 @@ set(CLIPMOOR_NODE_DIR ${CMAKE_BINARY_DIR}/node CACHE PATH "npm packages used by 
 
 function(clipmoor_add_gtest name)
     cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-    if(NOT TARGET GTest::gtest_main)
-        find_package(GTest REQUIRED)
-    endif()
     add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
