@@ -1,13 +1,16 @@
-// clipmoor-cli export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html]:
-// builds the project's movie without a window and optionally the page that embeds it.
+// clipmoor-cli export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html [--player]]:
+// builds the project's movie without a window and optionally the page that embeds it; with
+// --player the page loads the browser player, copied next to it, and plays without Flash.
 #include "cli_command.h"
 
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
 #include "movie/movie_builder.h"
+#include "movie/player_files.h"
 #include "movie/publish.h"
 
+#include <filesystem>
 #include <iostream>
 #include <optional>
 
@@ -16,7 +19,7 @@ namespace {
 int Usage(const std::string& problem) {
     std::cerr << "clipmoor-cli export: " << problem << "\n"
               << "Usage: clipmoor-cli export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] "
-                 "[--html]\n";
+                 "[--html [--player]]\n";
     return 2;
 }
 
@@ -31,10 +34,13 @@ int RunExport(const std::vector<std::string>& args) {
     std::optional<int32_t> fps;
     std::optional<int32_t> compression;
     bool html = false;
+    bool player = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--html") {
             html = true;
+        } else if (arg == "--player") {
+            player = true;
         } else if (arg == "--fps" || arg == "--compression") {
             if (i + 1 >= args.size())
                 return Usage(arg + " needs a value");
@@ -57,6 +63,8 @@ int RunExport(const std::vector<std::string>& args) {
     }
     if (files.size() != 2)
         return Usage("give the project file and the movie file");
+    if (player && !html)
+        return Usage("--player goes with --html");
     const std::string& projectPath = files[0];
     const std::string& moviePath = files[1];
 
@@ -87,9 +95,18 @@ int RunExport(const std::vector<std::string>& args) {
               << " frames per second)\n";
 
     if (html) {
+        if (player) {
+            std::string error;
+            const std::string folder = std::filesystem::absolute(moviePath).parent_path();
+            if (!CopyPlayerFiles(ExecutableFolder() + kPlayerFolderName, folder, &error)) {
+                std::cerr << error << "\n";
+                return 1;
+            }
+            std::cout << "Copied the browser player to " << folder << "\n";
+        }
         const std::string page = HtmlPageName(moviePath);
-        auto lines =
-            MovieHtmlLines(FileNamePart(moviePath), project.MovieWidth, project.MovieHeight);
+        auto lines = PublishedPageLines(FileNamePart(moviePath), project.MovieWidth,
+                                        project.MovieHeight, player);
         if (!SaveHtmlPage(page, lines)) {
             std::cerr << kCannotCreateFileMessage << "\n";
             return 1;
@@ -100,9 +117,12 @@ int RunExport(const std::vector<std::string>& args) {
 }
 
 CliCommandRegistration reg({"export",
-                            "export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html]",
+                            "export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html "
+                            "[--player]]",
                             "Build the project's Flash movie (and with --html the page that "
-                            "embeds it, named after the movie with the extension .htm).",
+                            "embeds it, named after the movie with the extension .htm; with "
+                            "--player the page plays without Flash, the browser player copied "
+                            "beside it).",
                             RunExport});
 
 } // namespace

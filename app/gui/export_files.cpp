@@ -1,8 +1,6 @@
 #include "app/gui/export_files.h"
 
 #include "app/gui/local_path.h"
-#include "app/gui/local_web_server.h"
-#include "movie/publish.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,54 +30,16 @@ QString InstalledPlayerFolder(const QString& programFolder) {
 }
 
 QStringList PlayerFileNames(const QString& playerFolder) {
-    if (playerFolder.isEmpty() ||
-        !QFileInfo(WithTrailingSlash(playerFolder) + QString::fromUtf8(kPlayerScriptName)).isFile())
-        return {};
     QStringList names;
-    const QStringList entries = QDir(playerFolder).entryList(QDir::Files, QDir::Name);
-    for (const QString& name : entries)
-        if (LocalWebServer::IsPlayerFileName(name) || name.startsWith(QStringLiteral("LICENSE")))
-            names << name;
+    for (const std::string& name : PlayerFileNames(LocalPath(playerFolder)))
+        names << FromLocal(name);
     return names;
 }
 
 bool CopyPlayerFiles(const QString& playerFolder, const QString& targetFolder, QString* error) {
-    const QStringList names = PlayerFileNames(playerFolder);
-    if (names.isEmpty()) {
-        *error = QStringLiteral("The browser player is not installed next to the program.");
-        return false;
-    }
-    for (const QString& name : names) {
-        QFileInfo source(WithTrailingSlash(playerFolder) + name);
-        QFileInfo target(WithTrailingSlash(targetFolder) + name);
-        if (target.isFile() && target.size() == source.size())
-            continue;
-        // Written under a temporary name first, so no half-copied file takes the real name.
-        QString partial = target.filePath() + QStringLiteral(".part");
-        QFile::remove(partial);
-        if (!QFile::copy(source.filePath(), partial) ||
-            (target.exists() && !QFile::remove(target.filePath())) ||
-            !QFile::rename(partial, target.filePath())) {
-            QFile::remove(partial);
-            *error = QStringLiteral("Can not copy the browser player to %1").arg(target.filePath());
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string PlayerScriptLine() {
-    // The movies have no sound: they start at once, without a play button or sound overlay.
-    return std::string("<script>window.RufflePlayer=window.RufflePlayer||{};"
-                       "window.RufflePlayer.config={\"autoplay\":\"on\","
-                       "\"unmuteOverlay\":\"hidden\"};</script><script src=\"") +
-           kPlayerScriptName + "\"></script>";
-}
-
-std::vector<std::string> PublishedPageLines(const std::string& movieName, int width, int height,
-                                            bool withPlayer) {
-    std::vector<std::string> lines = MovieHtmlLines(movieName, width, height);
-    if (withPlayer)
-        lines.insert(lines.begin(), PlayerScriptLine());
-    return lines;
+    std::string message;
+    if (CopyPlayerFiles(LocalPath(playerFolder), LocalPath(targetFolder), &message))
+        return true;
+    *error = FromLocal(message);
+    return false;
 }

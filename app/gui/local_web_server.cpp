@@ -1,13 +1,13 @@
 #include "app/gui/local_web_server.h"
 
 #include "app/gui/http_connection.h"
+#include "movie/player_files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -137,9 +137,7 @@ QByteArray LocalWebServer::ContentTypeFor(const QString& fileName) {
 }
 
 bool LocalWebServer::IsPlayerFileName(const QString& name) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^(ruffle\\.js|core\\.ruffle\\.[0-9a-f]+\\.js|[0-9a-f]+\\.wasm)$"));
-    return pattern.match(name).hasMatch();
+    return ::IsPlayerFileName(name.toStdString());
 }
 
 void LocalWebServer::AcceptConnections() {

@@ -2,6 +2,7 @@
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
+#include "movie/player_files.h"
 #include "swf_reader.h"
 #include "tests/support/object_state.h"
 #include "tests/support/swf_check.h"
@@ -102,6 +103,30 @@ TEST_F(ExportCommandTest, EveryKindOfObjectBecomesAMovieAndAPage) {
     EXPECT_EQ(lines, 10u);
     EXPECT_NE(html.find("<param name=\"movie\" value=\"tour.swf\">"), std::string::npos);
     EXPECT_NE(html.find("width=\"320\" height=\"200\""), std::string::npos);
+}
+
+TEST_F(ExportCommandTest, PlayerPutsTheLoadingLineOnThePageAndThePlayerBesideIt) {
+    const std::string player = CLIPMOOR_PROGRAM_DIR "/player";
+    const std::vector<std::string> names = PlayerFileNames(player);
+    if (names.empty())
+        GTEST_SKIP() << "the browser player is not installed in the program folder";
+    const std::string project = Quote(fs::path(CLIPMOOR_SOURCE_DIR) / "examples" / "tour.fmo");
+    EXPECT_EQ(RunShell(cli_ + " export " + project + " " + Quote(folder_ / "a.swf") + " --player")
+                  .exitCode,
+              2)
+        << "--player goes with --html";
+
+    CommandResult result = RunShell(cli_ + " export " + project + " " +
+                                    Quote(folder_ / "tour.swf") + " --html --player");
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    std::ifstream page(folder_ / "tour.htm", std::ios::binary);
+    std::string first;
+    std::getline(page, first);
+    EXPECT_EQ(first, PlayerScriptLine() + "\r");
+    for (const std::string& name : names)
+        EXPECT_EQ(FileBytes(folder_ / name), FileBytes(fs::path(player) / name)) << name;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_))
+        EXPECT_NE(entry.path().extension(), ".map") << entry.path();
 }
 
 TEST_F(ExportCommandTest, TheShippedExampleExports) {
