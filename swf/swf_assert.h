@@ -3,7 +3,7 @@
 // Contract checks of the SWF library. They are active unless NDEBUG is defined and report the
 // failed condition together with the source it guards, then abort.
 #ifdef NDEBUG
-#define SWF_ASSERT(condition, source) ((void)0)
+#define SWF_ASSERT(condition, source) ((void)sizeof(condition), (void)(source))
 #else
 #define SWF_ASSERT(condition, source)                                                              \
     ((condition) ? (void)0 : ::swf_detail::AssertionFailed(#condition, source, __LINE__))

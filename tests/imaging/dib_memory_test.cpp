@@ -136,7 +136,9 @@ TEST_F(DibMemoryTest, DeletingSinglePicturesGivesTheirMemoryBackAndKeepsTheirNei
         lib().deldib(frames[i]);
         EXPECT_FALSE(PageIsResident(middle)) << i;
     }
-    for (size_t i = 1; i < frames.size(); i += i < 100 ? 2 : 1) {
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (i < 100 && i % 2 == 0)
+            continue; // deleted above
         ASSERT_TRUE(PixelsAre(frames[i], static_cast<uint8_t>(i % 250 + 1))) << i;
         lib().deldib(frames[i]);
     }
