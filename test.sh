@@ -6,16 +6,20 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/tools/install-deps.sh" test
 "$root/tools/build.sh" -DCLIPMOOR_TESTS=ON -DCLIPMOOR_BENCH=ON
 
-# The parsers' fuzz targets build in their own clang tree with sanitizers.
-if [[ -f "$root/tests/fuzz/CMakeLists.txt" ]] && command -v clang++ >/dev/null; then
-    fuzz="$root/build/fuzz"
-    if [[ ! -f "$fuzz/build.ninja" ]]; then
-        cmake -S "$root" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-            -DCLIPMOOR_FUZZ_ONLY=ON -DCLIPMOOR_GUI=OFF >/dev/null
+# The core again in a clang tree with sanitizers (cmake/ClipmoorSanitizers.cmake): build/asan
+# (AddressSanitizer and UndefinedBehaviorSanitizer, with the parsers' fuzz targets); the main
+# ctest run runs its tests as NAME.asan.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+for sanitizer in address; do
+    tree="$root/build/${sanitizer:0:1}san"
+    if [[ ! -f "$tree/build.ninja" ]]; then
+        cmake -S "$root" -B "$tree" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCLIPMOOR_SANITIZE=$sanitizer \
+            -DCLIPMOOR_GUI=OFF -DCLIPMOOR_BENCH=OFF -DCLIPMOOR_NODE_DIR="$root/build/node" >/dev/null
     fi
-    cmake --build "$fuzz" -j "$(nproc)"
-fi
+    cmake --build "$tree" -j "$(nproc)" --target clipmoor_sanitized_tests
+done
 
 cd "$root/build"
 # One Xvfb for the whole run; -noreset keeps it alive when its last client leaves.

@@ -3,7 +3,8 @@
 # clipmoor_add_gtest(NAME SOURCES... [LIBS libs...] [DISPLAY] [TIMEOUT s] [LABELS l...])
 #   Builds a GoogleTest executable and registers it with CTest.  Core tests run
 #   with DISPLAY cleared, which proves they need no X server; DISPLAY tests get
-#   the Xvfb display that ./test.sh starts.
+#   the Xvfb display that ./test.sh starts.  The label `threads` marks tests of code that
+#   runs threads; the ThreadSanitizer tree runs them (cmake/ClipmoorSanitizers.cmake).
 
 set(CLIPMOOR_NODE_DIR ${CMAKE_BINARY_DIR}/node CACHE PATH "npm packages used by the tests")
 
@@ -17,14 +18,26 @@ function(clipmoor_add_gtest name)
         CLIPMOOR_BINARY_DIR="${CMAKE_BINARY_DIR}"
         CLIPMOOR_PROGRAM_DIR="${CLIPMOOR_PROGRAM_DIR}"
         CLIPMOOR_NODE_DIR="${CLIPMOOR_NODE_DIR}")
-    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set(env "CLIPMOOR_NODE_DIR=${CLIPMOOR_NODE_DIR}")
     if(T_DISPLAY)
         list(APPEND T_LABELS display)
-    else()
+    endif()
+    # The sanitizer trees hold the core only, without the desktop program.
+    if(NOT CLIPMOOR_TESTS_NEED_GUI)
+        clipmoor_sanitized_test(${name} "${T_DISPLAY}" ${T_TIMEOUT} "${T_LABELS}")
+    endif()
+    if(CLIPMOOR_SANITIZE)
+        get_property(sanitized GLOBAL PROPERTY CLIPMOOR_SANITIZED_TESTS)
+        if(NOT name IN_LIST sanitized)
+            return() # the main tree runs it
+        endif()
+    endif()
+
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set(env "CLIPMOOR_NODE_DIR=${CLIPMOOR_NODE_DIR}")
+    if(NOT T_DISPLAY)
         list(APPEND env "DISPLAY=" "WAYLAND_DISPLAY=")
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}"

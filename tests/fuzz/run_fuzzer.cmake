@@ -1,10 +1,10 @@
 # Runs a libFuzzer target of the clang tree for a while on a copy of its seed corpus.
 #   cmake -DFUZZER=... -DSEED_CORPUS=... -DWORK_DIR=... -DSECONDS=60 -P run_fuzzer.cmake
-# The fuzz tree is built by ./test.sh after the main build, so its absence is a failure
-# that says how to get it rather than a silent pass.
+# The AddressSanitizer tree is built by ./test.sh after the main build, so its absence is a
+# failure that says how to get it rather than a silent pass.
 if(NOT EXISTS "${FUZZER}")
     message(FATAL_ERROR "The fuzz target ${FUZZER} is not built. Run ./test.sh, which builds "
-                        "the clang fuzz tree (build/fuzz) before it runs the tests.")
+                        "the clang AddressSanitizer tree (build/asan) before it runs the tests.")
 endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}/corpus")

@@ -127,6 +127,7 @@ TEST_F(DibMemoryTest, PicturesNeverShareBytesAndReusedMemoryIsZeroed) {
 }
 
 TEST_F(DibMemoryTest, DeletingSinglePicturesGivesTheirMemoryBackAndKeepsTheirNeighbours) {
+    SKIP_WITHOUT_PICTURE_POOL();
     std::vector<DibImage> frames = MakeFrames(lib(), 200, 409, 407); // several regions
     for (size_t i = 0; i < frames.size(); ++i)
         std::memset(frames[i].pixels, static_cast<int>(i % 250 + 1), PixelBytes(frames[i]));
@@ -145,6 +146,7 @@ TEST_F(DibMemoryTest, DeletingSinglePicturesGivesTheirMemoryBackAndKeepsTheirNei
 }
 
 TEST_F(DibMemoryTest, ThreadsMakeAndDropPicturesIndependently) {
+    SKIP_WITHOUT_PICTURE_POOL();
     // The second round keeps a small reserve, so regions are prepared and taken while the
     // threads allocate.
     for (int64_t reserve : {int64_t{0}, int64_t{1} << 20}) {

@@ -36,6 +36,7 @@ template <typename Condition> bool Eventually(Condition condition) {
 }
 
 TEST_F(DibReserveTest, ReservedMemoryTakesPicturesWithoutPageFaultsAndIsGivenBack) {
+    SKIP_WITHOUT_PICTURE_POOL();
     constexpr int64_t kMegabyte = 1 << 20;
     std::vector<DibImage> frames(81); // its own pages are touched before counting
     const int64_t before = ResidentBytes();
@@ -71,6 +72,7 @@ TEST_F(DibReserveTest, ReservedMemoryTakesPicturesWithoutPageFaultsAndIsGivenBac
 // Each recording sets a reserve anew after the last one gave it back: the library's thread,
 // long started, must prepare the next region for it too.
 TEST_F(DibReserveTest, EveryNewReserveIsPreparedAheadAgain) {
+    SKIP_WITHOUT_PICTURE_POOL();
     constexpr int64_t kMegabyte = 1 << 20;
     ASSERT_NE(lib().ReserveDibMemory(16 * kMegabyte), 0);
     for (int round = 0; round < 3; ++round) {
@@ -87,6 +89,7 @@ TEST_F(DibReserveTest, EveryNewReserveIsPreparedAheadAgain) {
 // Address space limited to what the process has now and 64 MB more: a 256 MB reserve
 // cannot be had, is refused, and pictures are made as before.
 TEST_F(DibReserveTest, AReserveBeyondTheMemoryAtHandIsRefused) {
+    SKIP_WITHOUT_PICTURE_POOL();
     std::ifstream statm("/proc/self/statm");
     int64_t pages = 0;
     statm >> pages;
