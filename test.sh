@@ -6,12 +6,12 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/tools/install-deps.sh" test
 "$root/tools/build.sh" -DCLIPMOOR_TESTS=ON -DCLIPMOOR_BENCH=ON
 
-# The core again in a clang tree with sanitizers (cmake/ClipmoorSanitizers.cmake): build/asan
-# (AddressSanitizer and UndefinedBehaviorSanitizer, with the parsers' fuzz targets); the main
-# ctest run runs its tests as NAME.asan.
+# The core again in two clang trees with sanitizers (cmake/ClipmoorSanitizers.cmake): build/asan
+# (AddressSanitizer and UndefinedBehaviorSanitizer, with the parsers' fuzz targets) and
+# build/tsan (ThreadSanitizer); the main ctest run runs their tests as NAME.asan, NAME.tsan.
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-for sanitizer in address; do
+for sanitizer in address thread; do
     tree="$root/build/${sanitizer:0:1}san"
     if [[ ! -f "$tree/build.ninja" ]]; then
         cmake -S "$root" -B "$tree" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

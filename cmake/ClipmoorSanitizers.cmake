@@ -27,11 +27,10 @@ if(CLIPMOOR_SANITIZE)
     add_compile_definitions(CLIPMOOR_SANITIZER="${CLIPMOOR_SANITIZE}")
 endif()
 
-# The main tree's view of the sanitizer trees; an empty path registers none of its tests.
-# ./test.sh builds the AddressSanitizer tree; the ThreadSanitizer tree is built by hand
-# (-DCLIPMOOR_TSAN_TREE=<main build>/tsan) until its tests pass.
+# The main tree's view of the sanitizer trees, which ./test.sh builds; an empty path
+# registers none of that tree's tests.
 set(CLIPMOOR_ASAN_TREE ${CMAKE_BINARY_DIR}/asan CACHE PATH "The AddressSanitizer build tree")
-set(CLIPMOOR_TSAN_TREE "" CACHE PATH "The ThreadSanitizer build tree")
+set(CLIPMOOR_TSAN_TREE ${CMAKE_BINARY_DIR}/tsan CACHE PATH "The ThreadSanitizer build tree")
 set(CLIPMOOR_SANITIZER_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/tests/sanitizers)
 
 # clipmoor_sanitized_test(NAME DISPLAY TIMEOUT LABELS): called for every test executable.
