@@ -1,5 +1,8 @@
 #include "model/byte_stream.h"
 
+#include "model/result.h"
+#include "model/unfinished_files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -33,6 +36,23 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+constexpr size_t kTemporaryNameKeeps = NAME_MAX - 16; // "." and ".saving-XXXXXX"
+constexpr int kMaxLinksFollowed = 40;                 // as the system's own limit
+
+// The file a chain of symbolic links ends at (a relative link counts from its own folder);
+// `path` itself when it is no link. False for a loop.
+bool FollowLinks(const std::string& path, std::string& target) {
+    target = path;
+    for (int followed = 0; followed <= kMaxLinksFollowed; ++followed) {
+        std::error_code error;
+        std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error)
+            return true; // not a link (or not there): the chain ends here
+        target = next.is_absolute() ? next.string() : FolderOf(target) + "/" + next.string();
+    }
+    return false;
 }
 
 } // namespace
@@ -76,11 +96,15 @@ bool MemorySource::Read(void* target, size_t size) {
 // --- FileSource ----------------------------------------------------------------------
 
 std::unique_ptr<FileSource> FileSource::Open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; the flag is
+    // cleared again once the file is known to be a regular one.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return nullptr;
     }
@@ -203,40 +227,52 @@ bool FileSource::ReadRowsDirect(uint8_t* first, size_t rowBytes, size_t stride, 
 
 // --- FileWriter ----------------------------------------------------------------------
 
-std::unique_ptr<FileWriter> FileWriter::CreateReplacing(const std::string& path) {
-    // Saving through a symbolic link replaces the file it points to, not the link.
-    std::string target = path;
-    std::error_code error;
-    if (std::filesystem::is_symlink(path, error)) {
-        auto resolved = std::filesystem::weakly_canonical(path, error);
-        if (!error)
-            target = resolved.string();
-    }
+std::unique_ptr<FileWriter> FileWriter::CreateReplacing(const std::string& path,
+                                                        std::string* failure) {
+    auto fail = [failure](const std::string& reason) {
+        if (failure)
+            *failure = CannotCreateFileMessage(reason);
+        return nullptr;
+    };
+    std::string target;
+    if (!FollowLinks(path, target))
+        return fail(FileErrorReason(ELOOP));
     struct stat existing {};
     mode_t mode = 0666 & ~CurrentUmask();
-    if (::stat(target.c_str(), &existing) == 0) {
+    bool replacesFile = ::stat(target.c_str(), &existing) == 0;
+    if (replacesFile) {
         if (S_ISDIR(existing.st_mode))
-            return nullptr;
+            return fail(FileErrorReason(EISDIR));
+        // No write permission at all counts for every user, the superuser too.
+        if ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+            return fail(kReadOnlyFileReason);
         mode = existing.st_mode & 07777;
     }
 
     size_t slash = target.find_last_of('/');
     std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temporary = FolderOf(target) + "/." + name + ".saving-XXXXXX";
+    if (name.size() > NAME_MAX)
+        return fail(FileErrorReason(ENAMETOOLONG));
+    // Shortened so that every name the folder takes also leaves room for its temporary twin.
+    std::string temporary =
+        FolderOf(target) + "/." + name.substr(0, kTemporaryNameKeeps) + ".saving-XXXXXX";
     int fd = mkostemp(temporary.data(), O_CLOEXEC); // created exclusively
     if (fd < 0)
-        return nullptr;
+        return fail(FileErrorReason(errno));
     if (fchmod(fd, mode) != 0) {
+        int error = errno;
         ::close(fd);
         ::unlink(temporary.c_str());
-        return nullptr;
+        return fail(FileErrorReason(error));
     }
-    return std::unique_ptr<FileWriter>(new FileWriter(fd, temporary, target));
+    return std::unique_ptr<FileWriter>(new FileWriter(fd, temporary, target, replacesFile));
 }
 
-FileWriter::FileWriter(int fd, std::string temporaryPath, std::string targetPath)
+FileWriter::FileWriter(int fd, std::string temporaryPath, std::string targetPath, bool replacesFile)
     : fd_(fd), temporaryPath_(std::move(temporaryPath)), targetPath_(std::move(targetPath)),
-      buffer_(new uint8_t[kChunkSize]) {}
+      replacesFile_(replacesFile), buffer_(new uint8_t[kChunkSize]) {
+    RegisterUnfinishedFile(temporaryPath_);
+}
 
 FileWriter::~FileWriter() {
     if (committed_)
@@ -244,6 +280,14 @@ FileWriter::~FileWriter() {
     if (fd_ >= 0)
         ::close(fd_);
     ::unlink(temporaryPath_.c_str());
+    UnregisterUnfinishedFile(temporaryPath_);
+}
+
+std::string FileWriter::CommitFailureMessage(int error) const {
+    std::string reason = FileErrorReason(error);
+    if (replacesFile_)
+        reason += std::string(" ") + kPreviousFileKeptNote;
+    return CannotCreateFileMessage(reason);
 }
 
 void FileWriter::WriteOut(const uint8_t* data, size_t size) {
@@ -296,6 +340,7 @@ int FileWriter::Commit() {
     if (error_ != 0)
         return error_;
     committed_ = true;
+    UnregisterUnfinishedFile(temporaryPath_);
     // Make the new directory entry durable too; the data already is.
     int folder = ::open(FolderOf(targetPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {

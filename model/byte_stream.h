@@ -61,11 +61,14 @@ private:
 };
 
 // Writes a new file next to the target and puts it in the target's place only when every
-// byte reached the disk, so a failed save never destroys the previous file.
+// byte reached the disk, so a failed save never destroys the previous file. Saving through
+// a symbolic link writes the file it points to and keeps the link.
 class FileWriter {
 public:
-    // Null when the temporary file cannot be created (folder missing or not writable).
-    static std::unique_ptr<FileWriter> CreateReplacing(const std::string& path);
+    // Null when the file cannot be made (folder missing or not writable, a folder or a
+    // read-only file in the way, name too long); `failure` then says why, for users.
+    static std::unique_ptr<FileWriter> CreateReplacing(const std::string& path,
+                                                       std::string* failure = nullptr);
     ~FileWriter(); // removes the temporary file unless Commit succeeded
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -76,15 +79,19 @@ public:
 
     // Flushes, syncs and renames the file over the target. Returns 0 or the first errno.
     int Commit();
+    // The message for a Commit that returned `error`; it says the previous file was kept
+    // only when there was one.
+    std::string CommitFailureMessage(int error) const;
 
 private:
-    FileWriter(int fd, std::string temporaryPath, std::string targetPath);
+    FileWriter(int fd, std::string temporaryPath, std::string targetPath, bool replacesFile);
     void Flush();
     void WriteOut(const uint8_t* data, size_t size);
 
     int fd_;
     std::string temporaryPath_;
     std::string targetPath_;
+    bool replacesFile_;                 // a file of that name was there before
     std::unique_ptr<uint8_t[]> buffer_; // not zero-filled: small saves touch only a little
     size_t used_ = 0;
     int error_ = 0;

@@ -5,7 +5,6 @@
 #include "model/project_objects.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -69,11 +68,6 @@ void WriteObject(FileWriter& out, const AnimObject& object) {
     size_t rowBytes = static_cast<size_t>(width) * 3;
     for (int32_t y = 0; y < height; ++y)
         out.Write(DibRow(object.Image, y), rowBytes);
-}
-
-std::string WriteFailureMessage(int error) {
-    return std::string(kCannotCreateFileMessage) + " (" + std::strerror(error) +
-           "; the previous file was kept.)";
 }
 
 // --- Loading -------------------------------------------------------------------------
@@ -241,13 +235,14 @@ Result LoadFrom(Project& project, ByteSource& in, const std::string& fileName) {
 Result SaveProject(Project& project, const std::string& path) {
     for (const AnimObject& object : project.Objects) {
         if (object.Kind == KindPicture && !PictureCanBeSaved(object.Image))
-            return Result::Failure(std::string(kCannotCreateFileMessage) +
-                                   " (A picture of the project is not a 24-bit picture.)");
+            return Result::Failure(
+                CannotCreateFileMessage("A picture of the project is not a 24-bit picture."));
     }
 
-    std::unique_ptr<FileWriter> out = FileWriter::CreateReplacing(path);
+    std::string failure;
+    std::unique_ptr<FileWriter> out = FileWriter::CreateReplacing(path, &failure);
     if (!out)
-        return Result::Failure(kCannotCreateFileMessage);
+        return Result::Failure(failure);
 
     out->Write(kProjectFileMagic, kProjectFileMagicSize);
     out->WriteI32(project.MovieWidth);
@@ -267,8 +262,15 @@ Result SaveProject(Project& project, const std::string& path) {
 
     int error = out->Commit();
     if (error != 0)
-        return Result::Failure(WriteFailureMessage(error));
+        return Result::Failure(out->CommitFailureMessage(error));
     SetCurrentFileName(project, path);
+    return Result{};
+}
+
+Result CheckProjectCanBeSaved(const std::string& path) {
+    std::string failure;
+    if (!FileWriter::CreateReplacing(path, &failure)) // the trial file goes with the writer
+        return Result::Failure(failure);
     return Result{};
 }
 

@@ -28,6 +28,11 @@ inline constexpr const char* kPicturesTooLargeMessage =
 // becomes `path`; on failure nothing changes and the old file stays as it was.
 Result SaveProject(Project& project, const std::string& path);
 
+// Whether a project could be saved to `path` now (the folder is there and writable, no folder
+// or read-only file is in the way), without touching anything; the failure says why. Run
+// before long work whose result goes there.
+Result CheckProjectCanBeSaved(const std::string& path);
+
 // Replaces the objects, the movie size, frames per second, compression and (when the file
 // has one) the pointer track with the file's content, and makes `path` the current file
 // name. The file is read completely before anything changes: a file that cannot be read,

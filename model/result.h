@@ -7,6 +7,15 @@
 #include <utility>
 
 inline constexpr const char* kCannotCreateFileMessage = "Can not create the file!";
+inline constexpr const char* kReadOnlyFileReason = "The file is read-only.";
+inline constexpr const char* kPreviousFileKeptNote = "The previous file was kept.";
+
+// Why a file could not be created or written, from the system's error number, phrased for
+// users: "The folder does not exist."
+std::string FileErrorReason(int error);
+
+// "Can not create the file! (reason)".
+std::string CannotCreateFileMessage(const std::string& reason);
 
 struct Result {
     bool ok = true;

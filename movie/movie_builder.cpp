@@ -197,9 +197,10 @@ public:
                                                            : kMovieExceedsFormatMessage);
         const int32_t fps = static_cast<int32_t>(std::trunc(framesPerSecond_));
         // Written beside the target and renamed over it: a failed export keeps the old movie.
-        std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName);
+        std::string failure;
+        std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName, &failure);
         if (!file)
-            return Result::Failure(kCannotCreateFileMessage);
+            return Result::Failure(failure);
         const FMovieWrite written = movie_.WriteMovie(
             [&file](const uint8_t* data, size_t size) {
                 file->Write(data, size);
@@ -209,8 +210,10 @@ public:
         written_ = true; // the library restarted its character ids
         if (written == FMovieWrite::Refused)
             return Result::Failure(kMovieExceedsFormatMessage);
-        if (written != FMovieWrite::Written || file->Commit() != 0)
+        if (written != FMovieWrite::Written)
             return Result::Failure(kCannotCreateFileMessage);
+        if (int error = file->Commit())
+            return Result::Failure(file->CommitFailureMessage(error));
         return {};
     }
 

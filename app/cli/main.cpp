@@ -1,6 +1,8 @@
 // clipmoor-cli: the Clipmoor core without windows, for scripts and headless machines.
 #include "cli_command.h"
 
+#include "model/unfinished_files.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -42,6 +44,8 @@ void PrintHelp(std::ostream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A save cut short by a signal takes its temporary file with it.
+    RemoveUnfinishedFilesOnSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintHelp(std::cout);

@@ -190,7 +190,7 @@ TEST_F(ProjectCommands, OpenAndSaveFailuresShowTheMessageAndKeepTheProject) {
 
     ui.fileAnswers.push_back(dir.filePath("no/such/folder/tour.fmo"));
     form.SaveAsBtnClick();
-    ExpectError("Can not create the file!");
+    ExpectError("Can not create the file! (The folder does not exist.)");
     EXPECT_EQ(form.windowTitle(), kNoname);
     EXPECT_EQ(project.Objects.Count(), 2);
 }

@@ -252,7 +252,7 @@ TEST_F(ExportCommandsTest, AMovieThatCannotBeWrittenIsReportedAndNothingIsOpened
     ui_.fileAnswers = {root_.filePath("no/such/folder/tour.swf")};
     commands_->CreateFlashBtnClick();
     ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text, kCannotCreateFileMessage);
+    EXPECT_EQ(ui_.messages[0].text, "Can not create the file! (The folder does not exist.)");
     EXPECT_EQ(ui_.messages[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(ui_.opened.empty());
     EXPECT_TRUE(ui_.openedPrivately.empty());

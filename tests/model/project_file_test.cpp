@@ -1,16 +1,24 @@
 #include "model/project_file.h"
 
 #include "imaging/pictavo.h"
+#include "model/byte_stream.h"
 #include "model/project_objects.h"
+#include "model/unfinished_files.h"
 #include "project_file_bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <future>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +67,20 @@ protected:
         EXPECT_EQ(project.FramesPerSecond, 12);
         EXPECT_EQ(project.Compression, 40);
         EXPECT_EQ(project.CurrentFileName, "/somewhere/open.fmo");
+    }
+
+    // Saves with files limited to 64 KiB: the write fails half-way, as on a full disk.
+    Result SaveAsOnAFullDisk(const std::string& path) {
+        struct rlimit saved {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 64 * 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+        Result result = SaveProject(project, path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        return result;
     }
 
     Result LoadBytes(const FmoBytes& bytes) {
@@ -447,23 +469,11 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndTitle) {
     std::vector<uint8_t> firstVersion = ReadFileBytes(path);
     SetCurrentFileName(project, "/elsewhere/title.fmo");
 
-    EXPECT_EQ(SaveProject(project, folder.Path("no such folder/work.fmo")).message,
-              kCannotCreateFileMessage);
-    EXPECT_EQ(SaveProject(project, folder.path()).message, kCannotCreateFileMessage);
-
     // A write that fails half-way (as on a full disk) must not touch the old file.
     AddPictureObject(project, PatternPicture(300, 300, 3));
-    struct rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    Result result = SaveProject(project, path);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(result);
-    EXPECT_EQ(result.message.rfind(kCannotCreateFileMessage, 0), 0u) << result.message;
+    Result result = SaveAsOnAFullDisk(path);
+    EXPECT_EQ(result.message,
+              CannotCreateFileMessage(FileErrorReason(EFBIG) + " " + kPreviousFileKeptNote));
 
     EXPECT_EQ(ReadFileBytes(path), firstVersion);
     EXPECT_EQ(project.CurrentFileName, "/elsewhere/title.fmo");
@@ -476,6 +486,109 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndTitle) {
     EXPECT_GT(info.st_size, 300 * 300 * 3);
     EXPECT_EQ(project.CurrentFileName, path);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"work.fmo"});
+}
+
+TEST_F(ProjectFileTest, SavesThatCannotWorkSayWhyBeforeAndAfterTheWrite) {
+    SetText(AddTextObject(project), "first", "Arial");
+    const std::string readOnly = folder.Path("read-only.fmo");
+    ASSERT_TRUE(SaveProject(project, readOnly));
+    ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+    const std::vector<uint8_t> kept = ReadFileBytes(readOnly);
+    // The superuser writes into any folder but one the system keeps read-only.
+    const std::string lockedFolder = folder.Path("locked");
+    mkdir(lockedFolder.c_str(), 0555);
+    const std::string inLockedFolder =
+        getuid() == 0 ? "/sys/clipmoor-save-test.fmo" : lockedFolder + "/work.fmo";
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {folder.Path("no such folder/work.fmo"), "The folder does not exist."},
+        {folder.path(), "A folder has this name."},
+        {folder.Path(std::string(300, 'n') + ".fmo"), "The name is too long."},
+        {readOnly + "/work.fmo", "A part of the path is a file, not a folder."},
+        {readOnly, kReadOnlyFileReason},
+        {inLockedFolder, "You may not write to this folder."},
+    };
+    SetCurrentFileName(project, "/elsewhere/title.fmo");
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckProjectCanBeSaved(c.path).message, CannotCreateFileMessage(c.reason))
+            << c.path;
+        EXPECT_EQ(SaveProject(project, c.path).message, CannotCreateFileMessage(c.reason))
+            << c.path;
+    }
+    EXPECT_EQ(ReadFileBytes(readOnly), kept);
+    EXPECT_EQ(project.CurrentFileName, "/elsewhere/title.fmo");
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"locked", "read-only.fmo"}));
+
+    // A trial leaves nothing behind.
+    EXPECT_TRUE(CheckProjectCanBeSaved(folder.Path("new.fmo")));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"locked", "read-only.fmo"}));
+
+    // A failed write of a new file has no previous file to keep.
+    AddPictureObject(project, PatternPicture(300, 300, 3));
+    Result result = SaveAsOnAFullDisk(folder.Path("new.fmo"));
+    EXPECT_EQ(result.message, CannotCreateFileMessage(FileErrorReason(EFBIG)));
+}
+
+TEST_F(ProjectFileTest, SavingThroughSymbolicLinksWritesWhatTheyPointTo) {
+    namespace fs = std::filesystem;
+    SetText(AddTextObject(project), "linked", "Arial");
+    fs::create_directories(folder.Path("real"));
+    const struct {
+        std::string link;
+        std::string pointsTo; // relative links count from the link's folder
+        std::string target;
+    } cases[] = {
+        {folder.Path("absolute.fmo"), folder.Path("real/a.fmo"), folder.Path("real/a.fmo")},
+        {folder.Path("relative.fmo"), "real/b.fmo", folder.Path("real/b.fmo")},
+        {folder.Path("real/chain.fmo"), "../relative.fmo", folder.Path("real/b.fmo")},
+        {folder.Path("dangling.fmo"), "real/new.fmo", folder.Path("real/new.fmo")},
+    };
+    for (const auto& c : cases) {
+        fs::create_symlink(c.pointsTo, c.link);
+        ASSERT_TRUE(SaveProject(project, c.link)) << c.link;
+        EXPECT_TRUE(fs::is_symlink(c.link)) << c.link;
+        EXPECT_EQ(fs::read_symlink(c.link), c.pointsTo);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(c.target))) << c.target;
+        Project loaded;
+        ASSERT_TRUE(LoadProject(loaded, c.target)) << c.target;
+        EXPECT_STREQ(loaded.Objects[0].Text, "linked");
+        ClearObjects(loaded);
+    }
+    fs::create_symlink("loop-b.fmo", folder.Path("loop-a.fmo"));
+    fs::create_symlink("loop-a.fmo", folder.Path("loop-b.fmo"));
+    EXPECT_EQ(SaveProject(project, folder.Path("loop-a.fmo")).message,
+              CannotCreateFileMessage(FileErrorReason(ELOOP)));
+}
+
+TEST_F(ProjectFileTest, OpeningAPipeNamedLikeAProjectDoesNotWait) {
+    const std::string pipe = folder.Path("pipe.fmo");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    auto loading = std::async(std::launch::async, [&] { return LoadProject(project, pipe); });
+    if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        close(open(pipe.c_str(), O_WRONLY | O_NONBLOCK)); // lets the stuck open return
+        FAIL() << "opening the pipe waited for a writer";
+    }
+    EXPECT_EQ(loading.get().message, kCannotOpenFileMessage);
+}
+
+TEST_F(ProjectFileTest, ASaveEndedBySignalRemovesItsTemporaryFile) {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        pid_t child = fork();
+        if (child == 0) {
+            RemoveUnfinishedFilesOnSignals();
+            auto writer = FileWriter::CreateReplacing(folder.Path("cut.fmo"));
+            std::vector<uint8_t> bytes(4 << 20, 7);
+            writer->Write(bytes.data(), bytes.size());
+            raise(signalNumber);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << signalNumber;
+        EXPECT_TRUE(folder.Names().empty()) << signalNumber;
+    }
 }
 
 } // namespace

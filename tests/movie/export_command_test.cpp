@@ -148,7 +148,7 @@ TEST_F(ExportCommandTest, FailuresGoToStandardErrorWithNonZeroExit) {
                                          Quote(folder_ / "missing" / "tour.swf"),
                                      true);
     EXPECT_NE(message.exitCode, 0);
-    EXPECT_EQ(message.output, "Can not create the file!\n");
+    EXPECT_EQ(message.output, "Can not create the file! (The folder does not exist.)\n");
 
     CommandResult noProject = RunShell(cli_ + " export " + Quote(folder_ / "nothing.fmo") + " " +
                                        Quote(folder_ / "x.swf"));

@@ -323,7 +323,7 @@ TEST_F(MovieBuilderTest, UnwritableMovieIsReportedAndLeavesNoTemporaryFiles) {
     AddPicture(16, 16, BoxState(0, 0, 16, 16, 0), BoxState(0, 0, 16, 16, 0));
     Result result = BuildMovie(project_, MoviePath("missing/movie.swf"), {5, 75});
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.message, "Can not create the file!");
+    EXPECT_EQ(result.message, "Can not create the file! (The folder does not exist.)");
     EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp"));
     // The character ids start again at 1 for the next movie.
     SwfFile file = BuildAndRead(5);
