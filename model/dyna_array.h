@@ -3,9 +3,12 @@
 //
 // Records are plain bytes: the array never constructs, copies as objects or destroys
 // what a record holds. Owners release heap strings or images a record points to
-// before deleting or clearing it. Storage grows and shrinks in steps of 100 records.
+// before deleting or clearing it. The capacity the array reports grows and shrinks in steps
+// of 100 records; the storage behind it grows geometrically, so that appending stays cheap
+// however long the list gets (loading or recording tens of thousands of objects).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +33,8 @@ public:
     int32_t Count() const { return count_; }
     int32_t CurrentIndex() const { return currentIndex_; }
     Record* Current() const { return current_; }
-    // Bytes reserved; always a whole number of growth steps while storage is held.
+    // Bytes reserved as the list counts them: always a whole number of growth steps while
+    // records are held. The storage really held may be larger.
     int64_t Capacity() const { return capacity_; }
 
     Record& operator[](int32_t i) { return storage_[i]; }
@@ -43,16 +47,15 @@ public:
     // Appends a zero-filled record and makes it current.
     Record* Add() {
         int64_t required = RequiredCapacity(count_ + 1);
-        if (required != capacity_) {
-            auto* block = static_cast<Record*>(std::malloc(static_cast<size_t>(required)));
+        if (required > held_) {
+            int64_t grown = std::max(required, held_ + held_ / 2);
+            void* block = std::realloc(storage_, static_cast<size_t>(grown));
             if (!block)
                 throw std::bad_alloc();
-            if (storage_ && count_ > 0)
-                std::memcpy(static_cast<void*>(block), storage_, static_cast<size_t>(capacity_));
-            std::free(storage_);
-            storage_ = block;
-            capacity_ = required;
+            storage_ = static_cast<Record*>(block);
+            held_ = grown;
         }
+        capacity_ = required;
         ++count_;
         Record* record = &storage_[count_ - 1];
         std::memset(static_cast<void*>(record), 0, sizeof(Record));
@@ -74,17 +77,18 @@ public:
         for (int32_t k = i + 1; k < count_; ++k)
             std::memcpy(static_cast<void*>(&storage_[k - 1]), &storage_[k], sizeof(Record));
         --count_;
-        int64_t required = RequiredCapacity(count_);
-        if (required != capacity_) {
-            if (count_ > 0) {
-                void* block = std::realloc(storage_, static_cast<size_t>(required));
-                if (block)
-                    storage_ = static_cast<Record*>(block);
-            } else {
-                std::free(storage_);
-                storage_ = nullptr;
+        capacity_ = RequiredCapacity(count_);
+        if (count_ == 0) {
+            std::free(storage_);
+            storage_ = nullptr;
+            held_ = 0;
+        } else if (capacity_ <= held_ / 4) {
+            // Shrunk well below what is held: give half of it back, leaving room to grow.
+            void* block = std::realloc(storage_, static_cast<size_t>(held_ / 2));
+            if (block) {
+                storage_ = static_cast<Record*>(block);
+                held_ /= 2;
             }
-            capacity_ = required;
         }
         currentIndex_ = -1;
         SetCursor(nullptr);
@@ -95,6 +99,7 @@ public:
         storage_ = nullptr;
         count_ = 0;
         capacity_ = 0;
+        held_ = 0;
         currentIndex_ = -1;
         SetCursor(nullptr);
     }
@@ -135,6 +140,7 @@ public:
         std::swap(storage_, other.storage_);
         std::swap(count_, other.count_);
         std::swap(capacity_, other.capacity_);
+        std::swap(held_, other.held_);
         currentIndex_ = other.currentIndex_ = -1;
         SetCursor(nullptr);
         other.SetCursor(nullptr);
@@ -155,5 +161,6 @@ private:
     Record* storage_ = nullptr;
     int32_t count_ = 0;
     int32_t currentIndex_ = -1;
-    int64_t capacity_ = 0;
+    int64_t capacity_ = 0; // as reported
+    int64_t held_ = 0;     // bytes of storage_
 };

@@ -166,4 +166,25 @@ TEST_F(DynaArrayTest, ExchangeContentsSwapsRecordsAndKeepsEachCursorVariable) {
     EXPECT_EQ(otherCursor, nullptr);
 }
 
+// Loading or recording tens of thousands of objects appends one record at a time; copying the
+// whole storage every hundred records made that quadratic.
+TEST_F(DynaArrayTest, LongListsMoveTheirStorageRarelyAndReportStepsOfHundred) {
+    int moves = 0;
+    const Pair* storage = nullptr;
+    for (int i = 0; i < 65535; ++i) {
+        array.Add()->a = i;
+        moves += array.begin() != storage;
+        storage = array.begin();
+    }
+    EXPECT_LT(moves, 40);
+    EXPECT_EQ(array.Capacity(), 656 * kStepBytes);
+    while (array.Count() > 150)
+        array.Delete(array.Count() - 1);
+    EXPECT_EQ(array.Capacity(), 2 * kStepBytes);
+    for (int i = 0; i < 150; ++i)
+        ASSERT_EQ(array[i].a, i);
+    AddNumbered(1);
+    EXPECT_EQ(array[150].a, 150);
+}
+
 } // namespace
