@@ -452,8 +452,8 @@ PreviewView AnimationEditor::CurrentView() const {
     return view;
 }
 
-QImage AnimationEditor::RenderPreview() {
-    return ::RenderPreview(project_, CurrentView());
+QImage AnimationEditor::RenderPreview(QRect region) {
+    return ::RenderPreview(project_, CurrentView(), region);
 }
 
 void AnimationEditor::RepaintPreview() {
@@ -461,9 +461,10 @@ void AnimationEditor::RepaintPreview() {
     c_.PaintBox1->update();
 }
 
-void AnimationEditor::PaintBox1Paint(QPainter& painter) {
-    // Drawn off-screen, then copied in one operation: the preview does not flicker.
-    painter.drawImage(0, 0, RenderPreview());
+void AnimationEditor::PaintBox1Paint(QPainter& painter, const QRect& exposed) {
+    // Drawn off-screen, then copied in one operation: the preview does not flicker. Only the
+    // exposed part: a movie of 20000 x 20000 would take 1.6 GB whole.
+    painter.drawImage(exposed.topLeft(), RenderPreview(exposed));
 }
 
 void AnimationEditor::ShowPointer(PointerShape shape) {

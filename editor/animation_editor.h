@@ -129,14 +129,14 @@ public:
     void NoArrowsCheckClick();
 
     // The preview: X and Y are paint-box pixels, which are movie pixels.
-    void PaintBox1Paint(QPainter& painter);
+    void PaintBox1Paint(QPainter& painter, const QRect& exposed);
     void PaintBox1MouseDown(int x, int y);
     void PaintBox1MouseMove(int x, int y);
     void PaintBox1MouseUp(int x, int y);
     // Resizes the paint box to the movie and asks for a repaint.
     void RepaintPreview();
     // The preview as the paint box shows it.
-    QImage RenderPreview();
+    QImage RenderPreview(QRect region = {}); // the whole movie when empty
 
     // The selected list row, or -1.
     int32_t SelectedRow() const;

@@ -61,8 +61,8 @@ void DrawRotatedPicture(const PixelTarget& target, const DibImage& picture, cons
         return;
     const int64_t hw = w / 2;
     const int64_t hh = h / 2;
-    const int64_t centreX = box.left + hw;
-    const int64_t centreY = box.top + hh;
+    const int64_t centreX = box.left + hw - target.originX;
+    const int64_t centreY = box.top + hh - target.originY;
 
     // Bounding box of the turned box around its centre.
     const RotationTermsResult forward = RotationTerms(rotation);

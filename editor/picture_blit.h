@@ -11,7 +11,9 @@ struct PixelTarget {
     uint32_t* bits;
     int32_t width;
     int32_t height;
-    ptrdiff_t stride; // bytes per row
+    ptrdiff_t stride;    // bytes per row
+    int32_t originX = 0; // where bits[0] lies in the coordinates of the boxes
+    int32_t originY = 0;
 };
 
 struct PictureBox {

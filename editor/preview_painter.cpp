@@ -167,15 +167,20 @@ QString DecodeProjectText(const char* text) {
     return QString::fromUcs4(characters.data(), static_cast<qsizetype>(characters.size()));
 }
 
-void PaintPreview(QImage& image, const Project& project, const PreviewView& view) {
+void PaintPreview(QImage& image, const Project& project, const PreviewView& view, QPoint origin) {
     image.fill(Qt::white);
     if (image.isNull())
         return;
     // Pictures are written straight into the pixels, between the painter's drawings.
-    const PixelTarget pixels{reinterpret_cast<uint32_t*>(image.bits()), image.width(),
-                             image.height(), image.bytesPerLine()};
+    const PixelTarget pixels{reinterpret_cast<uint32_t*>(image.bits()),
+                             image.width(),
+                             image.height(),
+                             image.bytesPerLine(),
+                             origin.x(),
+                             origin.y()};
     const int32_t selectedObject = view.selectedRow >= 0 ? view.selectedRow / 2 : -1;
     QPainter painter(&image);
+    painter.translate(-origin);
     const int32_t count = project.Objects.Count();
     for (int32_t i = 0; i < count; ++i) {
         if (view.onlySelectedShown && i != selectedObject)
@@ -205,9 +210,10 @@ void PaintPreview(QImage& image, const Project& project, const PreviewView& view
     }
 }
 
-QImage RenderPreview(const Project& project, const PreviewView& view) {
-    QImage image(std::max(1, project.MovieWidth), std::max(1, project.MovieHeight),
-                 QImage::Format_RGB32);
-    PaintPreview(image, project, view);
+QImage RenderPreview(const Project& project, const PreviewView& view, QRect region) {
+    if (region.isEmpty())
+        region = QRect(0, 0, std::max(1, project.MovieWidth), std::max(1, project.MovieHeight));
+    QImage image(region.size(), QImage::Format_RGB32);
+    PaintPreview(image, project, view, region.topLeft());
     return image;
 }

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPalette>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -25,8 +26,11 @@ QColor PreviewColor(int32_t colorValue, const QPalette& palette);
 // UTF-8, or the Windows code page of older files.
 QString DecodeProjectText(const char* text);
 
-// Paints the whole preview into `image`, which has the movie's size and a 32-bit format.
-void PaintPreview(QImage& image, const Project& project, const PreviewView& view);
+// Paints the part of the preview whose top left corner is `origin` (in movie pixels) into
+// `image`, which has a 32-bit format; the image's size is the size of that part.
+void PaintPreview(QImage& image, const Project& project, const PreviewView& view,
+                  QPoint origin = {});
 
-// A new movie-sized image with the preview painted into it.
-QImage RenderPreview(const Project& project, const PreviewView& view);
+// A new image of `region` of the movie (the whole movie when empty) with the preview painted
+// into it. A movie can be far larger than the screen: callers paint what is visible.
+QImage RenderPreview(const Project& project, const PreviewView& view, QRect region = {});

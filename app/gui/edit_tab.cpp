@@ -327,7 +327,9 @@ void TMainForm::ConnectEditor(EditorControls controls, TPaintBox& paintBox) {
     editor->setObjectName(QStringLiteral("AnimationEditor"));
     editor_ = editor;
     editor->ConnectControls();
-    paintBox.OnPaint = [editor](QPainter& painter) { editor->PaintBox1Paint(painter); };
+    paintBox.OnPaint = [editor](QPainter& painter, const QRect& exposed) {
+        editor->PaintBox1Paint(painter, exposed);
+    };
     paintBox.OnMouseDown = [editor](QMouseEvent& event) {
         const QPoint point = event.position().toPoint();
         editor->PaintBox1MouseDown(point.x(), point.y());

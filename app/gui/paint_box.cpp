@@ -1,6 +1,7 @@
 #include "app/gui/paint_box.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
@@ -8,10 +9,10 @@ TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TPaintBox::paintEvent(QPaintEvent*) {
+void TPaintBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (OnPaint)
-        OnPaint(painter);
+        OnPaint(painter, event->rect());
     else
         painter.fillRect(rect(), Qt::white);
 }

@@ -10,7 +10,7 @@ class TPaintBox : public QWidget {
     Q_OBJECT
 
 public:
-    using PaintHandler = std::function<void(QPainter&)>;
+    using PaintHandler = std::function<void(QPainter&, const QRect& exposed)>;
     using MouseHandler = std::function<void(QMouseEvent&)>;
 
     explicit TPaintBox(QWidget* parent = nullptr);

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QMouseEvent>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr QRgb kWhite = 0xFFFFFFFF;
@@ -245,6 +247,46 @@ TEST(PreviewPicture, PictureFillsItsAspectRatioWithinTheBox) {
     EXPECT_EQ(turned.pixel(320, 75), kWhite);
     EXPECT_EQ(turned.pixel(350, 30), qRgb(0, 0, 255));
     EXPECT_EQ(turned.pixel(350, 120), qRgb(255, 0, 0));
+}
+
+TEST(PreviewPicture, APartOfTheMovieIsTheSameCropOfTheWhole) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.c.VektorObjekt1->trigger();
+    SetBox(w.project.Objects[0].Start, 20, 30, 140, 90);
+    w.project.Objects[0].Start.Rotation = 250;
+    DibImage picture{};
+    Pictavo().newdib(&picture, 60, 40, 24, nullptr, 0);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 180; ++x)
+            DibRow(picture, y)[x] = static_cast<uint8_t>(x * 7 + y * 3);
+    AddPictureObject(w.project, picture);
+    SetBox(w.project.Objects[1].Start, 250, 120, 430, 260);
+    w.project.Objects[1].End.Rotation = -330;
+    w.f.RefreshObjectList();
+    w.c.OnlyActualCheck->setChecked(false);
+    w.editor->SelectRow(2);
+    const QImage whole = w.editor->RenderPreview();
+    ASSERT_EQ(whole.size(), QSize(500, 300));
+    for (const QRect& part : {QRect(0, 0, 500, 300), QRect(37, 21, 150, 90),
+                              QRect(300, 150, 200, 150), QRect(333, 177, 1, 1)})
+        EXPECT_EQ(w.editor->RenderPreview(part), whole.copy(part)) << part.x() << "," << part.y();
+}
+
+TEST(PreviewPicture, AHugeMovieRepaintsOnlyWhatIsVisible) {
+    EditorWindow w;
+    ASSERT_TRUE(w.started);
+    w.project.MovieWidth = w.project.MovieHeight = 20000; // 1.6 GB as one image
+    w.c.VektorObjekt1->trigger();
+    w.editor->RepaintPreview();
+    w.Show();
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    w.c.PaintBox1->repaint();
+    QTest::qWait(50);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024) << "kilobytes";
 }
 
 TEST(PreviewPicture, TextTurnsAboutTheCentreOfItsExtent) {
