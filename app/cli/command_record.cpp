@@ -8,15 +8,21 @@
 #include "record/core/capture_geometry.h"
 #include "record/core/recorder.h"
 #include "record/core/screen_capture.h"
+#include "record/hooks/display_loss.h"
 #include "record/hooks/ras_win_god.h"
 #include "record/hooks/xlib_hook_host.h"
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -24,9 +30,60 @@ constexpr const char* kUsage =
     "record --area L,T,R,B|full --fps N --seconds S [--compression C] PROJECT.fmo";
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t saving = 0;
 
+// Ctrl+C or a termination request ends the recording; once the save runs, nothing may cut
+// it short (a second Ctrl+C used to lose the whole recording).
 void RequestStop(int) {
     stopRequested = 1;
+    if (saving) {
+        static const char kNotice[] = "Still saving the recording; please wait.\n";
+        ssize_t ignored = write(STDERR_FILENO, kNotice, sizeof kNotice - 1);
+        (void)ignored;
+    }
+}
+
+// Where a recording goes when its own file cannot be written: the home folder, else the
+// temporary folder, under a name that is not taken yet.
+std::vector<std::string> FallbackPaths() {
+    char stamp[32] = "recording";
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local))
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::vector<std::string> paths;
+    std::error_code error;
+    std::string temporary = std::filesystem::temp_directory_path(error).string();
+    const char* folders[] = {std::getenv("HOME"), temporary.empty() ? "/tmp" : temporary.c_str()};
+    for (const char* folder : folders) {
+        if (!folder || !*folder)
+            continue;
+        std::string base = std::string(folder) + "/clipmoor-recording-" + stamp;
+        std::string path = base + ".fmo";
+        for (int n = 2; std::filesystem::exists(path, error) && n < 1000; ++n)
+            path = base + "-" + std::to_string(n) + ".fmo";
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+// Saves to the requested file or, failing that, to a fallback file; a recording is never
+// dropped while there is a folder to put it in. Returns the exit code.
+int SaveRecording(Project& project, const std::string& path) {
+    Result saved = SaveProject(project, path);
+    if (saved) {
+        std::cout << "Saved " << path << "\n";
+        return 0;
+    }
+    std::cerr << saved.message << "\n";
+    for (const std::string& fallback : FallbackPaths()) {
+        if (SaveProject(project, fallback)) {
+            std::cerr << "The recording was saved to " << fallback << " instead.\n";
+            return 1;
+        }
+    }
+    std::cerr << "The recording could not be saved anywhere.\n";
+    return 1;
 }
 
 struct RecordOptions {
@@ -146,7 +203,7 @@ struct PointerTrackHook {
 
 void RunRecordingLoop(Recorder& recorder, RecorderClock& clock, PointerTrackHook& pointer,
                       int64_t deadline) {
-    while (!stopRequested && recorder.Recording()) {
+    while (!stopRequested && !DisplayLost() && recorder.Recording()) {
         int64_t now = clock.NowMs();
         if (now >= deadline)
             return;
@@ -167,6 +224,11 @@ int RunRecord(const std::vector<std::string>& args) {
         std::cerr << "clipmoor-cli record: " << problem << "\nUsage: clipmoor-cli " << kUsage
                   << "\n";
         return 2;
+    }
+    // Found out now, not after an hour of recording.
+    if (Result writable = CheckProjectCanBeSaved(options.projectPath); !writable) {
+        std::cerr << "clipmoor-cli record: " << writable.message << "\n";
+        return 1;
     }
     if (!LoadPictavo(ExecutableFolder())) {
         std::cerr << kPictavoLoadError << "\n";
@@ -196,10 +258,8 @@ int RunRecord(const std::vector<std::string>& args) {
     struct sigaction action {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    struct sigaction oldInterrupt {
-    }, oldTerminate{};
-    sigaction(SIGINT, &action, &oldInterrupt);
-    sigaction(SIGTERM, &action, &oldTerminate);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 
     try {
         recorder.Start(area, capture->PointerPosition(), options.framesPerSecond);
@@ -215,26 +275,24 @@ int RunRecord(const std::vector<std::string>& args) {
     RunRecordingLoop(recorder, clock, pointer,
                      started + static_cast<int64_t>(options.seconds * 1000.0));
     int64_t elapsed = clock.NowMs() - started;
+    saving = 1;
     pointer.Remove();
     recorder.Stop();
-    sigaction(SIGINT, &oldInterrupt, nullptr);
-    sigaction(SIGTERM, &oldTerminate, nullptr);
 
     if (!recorder.StopMessage().empty())
         std::cerr << recorder.StopMessage() << "\n";
+    else if (DisplayLost())
+        std::cerr << kDisplayLostMessage << " " << kRecordingStoppedNote << "\n";
     std::cout << "Frames recorded: " << recorder.FramesRecorded() << " in " << elapsed
               << " ms\nSkipped ticks: " << recorder.SkippedTicks()
               << "\nBytes held: " << recorder.PictureBytes()
               << "\nPointer samples: " << project.PointerTrack.Count() << "\n";
 
-    Result saved = SaveProject(project, options.projectPath);
+    // The handlers stay to the end: an interrupt after the save would still turn the exit
+    // status into a failure.
+    int exitCode = SaveRecording(project, options.projectPath);
     ClearObjects(project);
-    if (!saved) {
-        std::cerr << saved.message << "\n";
-        return 1;
-    }
-    std::cout << "Saved " << options.projectPath << "\n";
-    return 0;
+    return exitCode;
 }
 
 CliCommandRegistration reg({"record", kUsage,

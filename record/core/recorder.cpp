@@ -151,8 +151,7 @@ TickOutcome Recorder::Tick() {
     } catch (const MemoryShortage& shortage) {
         outcome = StopBySelf(shortage.what());
     } catch (const CaptureError& error) {
-        outcome = StopBySelf(std::string(error.what()) +
-                             " The recording was stopped; everything recorded so far is kept.");
+        outcome = StopBySelf(std::string(error.what()) + " " + kRecordingStoppedNote);
     }
     captureBusy_ = false;
     if (recording_)

@@ -26,6 +26,10 @@
 #include <optional>
 #include <string>
 
+// Follows the reason whenever a recording stops by itself.
+inline constexpr const char* kRecordingStoppedNote =
+    "The recording was stopped; everything recorded so far is kept.";
+
 enum class TickOutcome {
     NotRecording, // no recording runs
     Busy,         // a capture is still running; this tick is dropped

@@ -1,5 +1,7 @@
 #include "record/core/screen_capture.h"
 
+#include "record/hooks/display_loss.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -21,6 +23,11 @@ constexpr const char* kCaptureFailedMessage = "The screen could not be captured.
 // The whole-area check reads this many bands of rows in turn: a sixteenth of a 4K area
 // made every 60 Hz tick it fell on take longer than the tick's interval.
 constexpr int32_t kBands = 64;
+
+// After the server went away every request fails; say so rather than blame the screen.
+[[noreturn]] void ThrowCaptureFailed() {
+    throw CaptureError(DisplayLost() ? kDisplayLostMessage : kCaptureFailedMessage);
+}
 
 // Xlib's default error handler ends the process; while a request of ours may fail
 // (shared memory refused by a remote server, a rectangle the server rejects) errors
@@ -367,6 +374,7 @@ ScreenCapture::ScreenCapture(const char* displayName, Transfer transfer, ChangeT
     Display* display = XOpenDisplay(displayName);
     if (!display)
         throw CaptureError("Cannot open the X display to capture the screen.");
+    OutliveDisplayLoss(display);
     state_->display = display;
     int screen = DefaultScreen(display);
     state_->root = RootWindow(display, screen);
@@ -466,7 +474,7 @@ PixelPlane ScreenCapture::Capture() {
             ok = s.CaptureDrawn() && !trap.ReplyFailed();
         }
         if (!ok)
-            throw CaptureError(kCaptureFailedMessage);
+            ThrowCaptureFailed();
         return s.PlaneOf(s.buffers[s.latest]);
     }
     Buffer& buffer = s.buffers[s.next];
@@ -494,7 +502,7 @@ PixelPlane ScreenCapture::Capture() {
         ok = !trap.ReplyFailed() && ok;
     }
     if (!ok)
-        throw CaptureError(kCaptureFailedMessage);
+        ThrowCaptureFailed();
     s.next ^= 1;
     return PixelPlane{reinterpret_cast<const uint8_t*>(image->data), image->bytes_per_line,
                       image->width, image->height, 4};

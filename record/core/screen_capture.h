@@ -9,6 +9,9 @@
 #include <chrono>
 #include <memory>
 
+// Why captures fail once the X server has gone away.
+inline constexpr const char* kDisplayLostMessage = "The connection to the X display was lost.";
+
 class ScreenCapture final : public FrameSource {
 public:
     enum class Transfer { SharedMemoryIfAvailable, PlainRequests };

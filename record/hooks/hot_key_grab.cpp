@@ -1,5 +1,7 @@
 #include "record/hooks/hot_key_grab.h"
 
+#include "record/hooks/display_loss.h"
+
 // Before Xlibint.h, which defines min and max as macros.
 #include <atomic>
 #include <initializer_list>
@@ -48,6 +50,7 @@ HotKeyGrab HotKeyGrabber::Grab() {
         return HotKeyNotGrabbed;
     for (int code = Success + 1; code <= LastExtensionError; ++code)
         XESetWireToError(display_, code, NoteError);
+    ReturnAfterDisplayLoss(display_);
     const KeyCode f11 = XKeysymToKeycode(display_, XK_F11);
     if (f11 == 0) {
         Release();

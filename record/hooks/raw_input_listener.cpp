@@ -1,5 +1,7 @@
 #include "record/hooks/raw_input_listener.h"
 
+#include "record/hooks/display_loss.h"
+
 #include <X11/Xlibint.h>
 
 #include <cerrno>
@@ -46,6 +48,7 @@ bool RawInputListener::Start(const Prepare& prepare, EventHandler handler) {
         return false;
     }
     SuppressErrors(display_);
+    ReturnAfterDisplayLoss(display_);
     int firstEvent = 0;
     int firstError = 0;
     int major = 2;

@@ -1,5 +1,7 @@
 #include "record/hooks/xlib_hook_host.h"
 
+#include "record/hooks/display_loss.h"
+
 #include <X11/Xlib.h>
 
 #include <poll.h>
@@ -9,6 +11,7 @@ XlibHookHost::XlibHookHost() {
     if (display_ == nullptr) {
         throw HookError("Unable to open the X display!");
     }
+    OutliveDisplayLoss(display_);
     XSetWindowAttributes attributes{};
     window_ = XCreateWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, InputOnly,
                             CopyFromParent, 0, &attributes);

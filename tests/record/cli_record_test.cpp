@@ -1,6 +1,7 @@
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
+#include "record/core/screen_capture.h"
 #include "test_drawing.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,11 +31,14 @@ struct CliRun {
     fs::path output;
 };
 
-// Starts `program` with stdout and stderr into one file.
+// Starts `program` with stdout and stderr into one file; `environment` (NAME=value) is added
+// to the test's own.
 CliRun StartProgram(const fs::path& program, const std::vector<std::string>& args,
-                    const fs::path& output) {
+                    const fs::path& output, const std::vector<std::string>& environment = {}) {
     pid_t pid = fork();
     if (pid == 0) {
+        for (const auto& setting : environment)
+            putenv(strdup(setting.c_str()));
         int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(fd, 1);
         dup2(fd, 2);
@@ -67,6 +74,62 @@ std::string ReadFile(const fs::path& path) {
     return text.str();
 }
 
+// Waits until the program's output holds `text`; false when it did not within `limit`.
+bool WaitForOutput(const CliRun& run, const std::string& text, std::chrono::seconds limit) {
+    auto until = std::chrono::steady_clock::now() + limit;
+    while (ReadFile(run.output).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// An X server of the test's own, to be killed under a recording.
+struct PrivateXServer {
+    pid_t pid = -1;
+    std::string display; // ":N"
+
+    PrivateXServer() {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24",
+                   "-nolisten", "tcp", "+extension", "XInputExtension", nullptr);
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number; // written with a line end once the server listens
+        char c = 0;
+        while (number.find('\n') == std::string::npos) {
+            ssize_t got = read(fds[0], &c, 1);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            number += c;
+        }
+        close(fds[0]);
+        if (!number.empty() && number.back() == '\n')
+            display = ":" + std::to_string(std::atoi(number.c_str()));
+    }
+    void Kill() {
+        if (pid <= 0)
+            return;
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+        std::string number = display.substr(1);
+        unlink(("/tmp/.X" + number + "-lock").c_str());
+        unlink(("/tmp/.X11-unix/X" + number).c_str());
+    }
+    ~PrivateXServer() { Kill(); }
+};
+
 class CliRecord : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(LoadPictavo(CLIPMOOR_PROGRAM_DIR "/")); }
@@ -80,10 +143,11 @@ protected:
         ClearObjects(project);
         fs::remove_all(folder);
     }
-    CliRun Record(const std::vector<std::string>& args) {
+    CliRun Record(const std::vector<std::string>& args,
+                  const std::vector<std::string>& environment = {}) {
         std::vector<std::string> all{"record"};
         all.insert(all.end(), args.begin(), args.end());
-        return StartProgram(cli, all, folder / "output.txt");
+        return StartProgram(cli, all, folder / "output.txt", environment);
     }
 
     fs::path cli = fs::path(CLIPMOOR_PROGRAM_DIR) / "clipmoor-cli";
@@ -176,6 +240,97 @@ TEST_F(CliRecord, RefusesBadArgumentsAndAMissingImageLibrary) {
     EXPECT_EQ(WaitFor(run, 10s), 1);
     EXPECT_EQ(ReadFile(run.output), "Could not load file Pictavo.DLL\n");
     EXPECT_FALSE(fs::exists(folder / "y.fmo"));
+}
+
+TEST_F(CliRecord, AnUnusableFileIsRefusedBeforeRecording) {
+    fs::path readOnly = folder / "read-only.fmo";
+    std::ofstream(readOnly) << "old";
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+    const struct {
+        fs::path path;
+        std::string reason;
+    } cases[] = {
+        {folder / "missing" / "x.fmo", "The folder does not exist."},
+        {folder, "A folder has this name."},
+        {readOnly, kReadOnlyFileReason},
+    };
+    for (const auto& c : cases) {
+        CliRun run = Record({"--area", "full", "--fps", "5", "--seconds", "600", c.path.string()});
+        EXPECT_EQ(WaitFor(run, 10s), 1) << c.path;
+        std::string output = ReadFile(run.output);
+        EXPECT_NE(output.find(CannotCreateFileMessage(c.reason)), std::string::npos) << output;
+        EXPECT_EQ(output.find("Recording"), std::string::npos) << output;
+    }
+    EXPECT_EQ(ReadFile(readOnly), "old");
+}
+
+TEST_F(CliRecord, FurtherInterruptsDuringTheSaveDoNotCutItShort) {
+    fs::path file = folder / "kept.fmo";
+    CliRun run = Record({"--area", "full", "--fps", "30", "--seconds", "600", file.string()});
+    ASSERT_TRUE(WaitForOutput(run, "Recording", 15s)) << ReadFile(run.output);
+    std::this_thread::sleep_for(500ms);
+    // Ctrl+C held down: interrupts keep coming while the recording is saved.
+    int status = 0;
+    auto until = std::chrono::steady_clock::now() + 30s;
+    while (waitpid(run.pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < until) {
+        kill(run.pid, SIGINT);
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal\n" << ReadFile(run.output);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << ReadFile(run.output);
+    Result loaded = LoadProject(project, file.string());
+    ASSERT_TRUE(loaded) << loaded.message;
+    EXPECT_GE(project.Objects.Count(), 1);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"kept.fmo", "output.txt"})) << "a temporary file";
+}
+
+TEST_F(CliRecord, ASaveThatFailsGoesToAFileInTheHomeFolder) {
+    fs::path home = folder / "home";
+    fs::path gone = folder / "gone";
+    fs::create_directories(home);
+    fs::create_directories(gone);
+    CliRun run =
+        Record({"--area", "full", "--fps", "5", "--seconds", "600", (gone / "x.fmo").string()},
+               {"HOME=" + home.string()});
+    ASSERT_TRUE(WaitForOutput(run, "Recording", 15s)) << ReadFile(run.output);
+    std::this_thread::sleep_for(500ms);
+    fs::remove_all(gone);
+    kill(run.pid, SIGINT);
+    EXPECT_EQ(WaitFor(run, 20s), 1);
+    std::string output = ReadFile(run.output);
+    EXPECT_NE(output.find(CannotCreateFileMessage("The folder does not exist.")), std::string::npos)
+        << output;
+    std::vector<fs::path> saved(fs::directory_iterator(home), fs::directory_iterator{});
+    ASSERT_EQ(saved.size(), 1u) << output;
+    EXPECT_EQ(saved[0].filename().string().rfind("clipmoor-recording-", 0), 0u);
+    EXPECT_NE(output.find("The recording was saved to " + saved[0].string() + " instead."),
+              std::string::npos)
+        << output;
+    Result loaded = LoadProject(project, saved[0].string());
+    ASSERT_TRUE(loaded) << loaded.message;
+    EXPECT_GE(project.Objects.Count(), 1);
+}
+
+TEST_F(CliRecord, TheXServerGoingAwayStopsTheRecordingAndSavesIt) {
+    PrivateXServer server;
+    ASSERT_FALSE(server.display.empty()) << "Xvfb did not start";
+    fs::path file = folder / "cut.fmo";
+    CliRun run = Record({"--area", "full", "--fps", "10", "--seconds", "600", file.string()},
+                        {"DISPLAY=" + server.display});
+    ASSERT_TRUE(WaitForOutput(run, "Recording", 15s)) << ReadFile(run.output);
+    std::this_thread::sleep_for(500ms);
+    server.Kill();
+    EXPECT_EQ(WaitFor(run, 20s), 0) << ReadFile(run.output);
+    std::string output = ReadFile(run.output);
+    EXPECT_NE(output.find(kDisplayLostMessage), std::string::npos) << output;
+    Result loaded = LoadProject(project, file.string());
+    ASSERT_TRUE(loaded) << loaded.message << "\n" << output;
+    EXPECT_EQ(project.MovieWidth, 640);
+    EXPECT_GE(project.Objects.Count(), 1);
 }
 
 } // namespace
