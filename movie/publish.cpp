@@ -91,14 +91,17 @@ std::string HtmlPageName(const std::string& movieFileName) {
     return movieFileName.substr(0, dot) + ".htm";
 }
 
-bool SaveHtmlPage(const std::string& fileName, const std::vector<std::string>& lines) {
+Result SaveHtmlPage(const std::string& fileName, const std::vector<std::string>& lines) {
     // Written beside the target and renamed over it: a failed save keeps the old page.
-    std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName);
+    std::string failure;
+    std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName, &failure);
     if (!file)
-        return false;
+        return Result::Failure(failure);
     for (const std::string& line : lines) {
         file->Write(line.data(), line.size());
         file->Write("\r\n", 2);
     }
-    return file->Commit() == 0;
+    if (int error = file->Commit())
+        return Result::Failure(file->CommitFailureMessage(error));
+    return {};
 }

@@ -1,6 +1,8 @@
 // The HTML code that embeds a movie, and the page saved next to it.
 #pragma once
 
+#include "model/result.h"
+
 #include <string>
 #include <vector>
 
@@ -17,5 +19,5 @@ std::string FileNamePart(const std::string& path);
 std::string HtmlPageName(const std::string& movieFileName);
 
 // Writes lines to fileName, each ended by CR LF, through a temporary file renamed over the
-// target. Returns false (the previous file intact) if the file cannot be written completely.
-bool SaveHtmlPage(const std::string& fileName, const std::vector<std::string>& lines);
+// target. A failure (the previous file intact) says why, for users.
+Result SaveHtmlPage(const std::string& fileName, const std::vector<std::string>& lines);

@@ -107,8 +107,8 @@ int RunExport(const std::vector<std::string>& args) {
         const std::string page = HtmlPageName(moviePath);
         auto lines = PublishedPageLines(FileNamePart(moviePath), project.MovieWidth,
                                         project.MovieHeight, player);
-        if (!SaveHtmlPage(page, lines)) {
-            std::cerr << kCannotCreateFileMessage << "\n";
+        if (Result saved = SaveHtmlPage(page, lines); !saved) {
+            std::cerr << saved.message << "\n";
             return 1;
         }
         std::cout << "Wrote " << page << "\n";

@@ -208,9 +208,12 @@ void ExportCommands::PublishMovie(const QString& movieFile, bool forPlay) {
     }
 
     const std::string pageName = HtmlPageName(LocalPath(movieFile));
-    if (createPage && !SaveHtmlPage(pageName, lines_)) {
-        ReportError(QString::fromUtf8(kPageNotSavedMessage).arg(FromLocal(pageName)));
-        return;
+    if (createPage) {
+        if (Result saved = SaveHtmlPage(pageName, lines_); !saved) {
+            ReportError(QString::fromUtf8(kPageNotSavedMessage).arg(FromLocal(pageName)) + "\n" +
+                        QString::fromStdString(saved.message));
+            return;
+        }
     }
     if (!controls_.AutoLoadFlashCheck->isChecked())
         return;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
+#include <cerrno>
 
 namespace {
 
@@ -268,7 +269,9 @@ TEST_F(ExportCommandsTest, APageThatCannotBeSavedIsReportedAndTheMovieStays) {
     commands_->CreateFlashBtnClick();
     EXPECT_TRUE(ReadFile(root_.filePath("tour.swf")).startsWith("FWS"));
     ASSERT_EQ(ui_.messages.size(), 1u);
-    EXPECT_EQ(ui_.messages[0].text, QString(kPageNotSavedMessage).arg(root_.filePath("tour.htm")));
+    EXPECT_EQ(ui_.messages[0].text,
+              QString(kPageNotSavedMessage).arg(root_.filePath("tour.htm")) + "\n" +
+                  QString::fromStdString(CannotCreateFileMessage(FileErrorReason(EISDIR))));
     EXPECT_TRUE(ui_.opened.empty());
     EXPECT_TRUE(ui_.openedPrivately.empty());
     EXPECT_EQ(memo_.toPlainText().split('\n').size(), 10);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -68,7 +69,8 @@ TEST(HtmlPage, SavedWithCarriageReturnLineFeedAndReplacesOldFile) {
     for (const auto& line : lines)
         expected += line + "\r\n";
     EXPECT_EQ(content.str(), expected);
-    EXPECT_FALSE(SaveHtmlPage((folder / "missing" / "x.htm").string(), lines));
+    EXPECT_EQ(SaveHtmlPage((folder / "missing" / "x.htm").string(), lines).message,
+              CannotCreateFileMessage(FileErrorReason(ENOENT)));
     std::filesystem::remove_all(folder);
 }
 
