@@ -43,10 +43,6 @@ int32_t Interpolate(int32_t start, int32_t end, int64_t elapsed, int64_t duratio
                                 static_cast<__int128>(int64_t{end} - start) * elapsed / duration);
 }
 
-int32_t Alpha(int32_t transparency) {
-    return TransparencyAlpha(transparency);
-}
-
 bool FitsTwips(int64_t value) {
     return value >= -kMaxTwips && value <= kMaxTwips;
 }
@@ -107,7 +103,7 @@ struct ColorValues {
 };
 ColorValues StateColor(const ObjectState& state) {
     return {RedOf(state.Color), GreenOf(state.Color), BlueOf(state.Color),
-            Alpha(state.Transparency)};
+            TransparencyAlpha(state.Transparency)};
 }
 
 bool IsDrawableText(const AnimObject& object) {
@@ -460,7 +456,7 @@ private:
         ColorValues color{Interpolate(RedOf(s.Color), RedOf(e.Color), elapsed, duration),
                           Interpolate(GreenOf(s.Color), GreenOf(e.Color), elapsed, duration),
                           Interpolate(BlueOf(s.Color), BlueOf(e.Color), elapsed, duration),
-                          Alpha(transparency)};
+                          TransparencyAlpha(transparency)};
         const int32_t size = fontSize * kTwipsPerPixel;
         const auto half = static_cast<int32_t>(TextWidth(build, size) / 2); // checked when defined
         FDTDefineText2* text = MakeTextDefinition(build, size, half, color);

@@ -2,6 +2,7 @@
 // Pure code: no window system involved.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -25,6 +26,11 @@ struct PixelBox {
     int32_t Height() const { return y1 - y0 + 1; }
     bool operator==(const PixelBox&) const = default;
 };
+
+// The smallest box holding both.
+inline PixelBox UnionBox(const PixelBox& a, const PixelBox& b) {
+    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
 
 // The smallest box holding every pixel whose colour differs between the two planes;
 // none when they show the same picture. The unused fourth byte never counts. Both

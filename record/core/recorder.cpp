@@ -171,11 +171,6 @@ void Recorder::SamplePointer() {
     AddPointerSample(*pointer);
 }
 
-// The smallest box holding both.
-PixelBox Union(const PixelBox& a, const PixelBox& b) {
-    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
-}
-
 std::optional<PixelBox> Recorder::FindChange(const PixelPlane& current) const {
     if (!source_.TracksChanges())
         return FindChangedBox(previous_, current);
@@ -187,7 +182,7 @@ std::optional<PixelBox> Recorder::FindChange(const PixelPlane& current) const {
         if (!box)
             continue;
         *box = {box->x0 + hint.x0, box->y0 + hint.y0, box->x1 + hint.x0, box->y1 + hint.y0};
-        change = change ? Union(*change, *box) : *box;
+        change = change ? UnionBox(*change, *box) : *box;
     }
     return change;
 }

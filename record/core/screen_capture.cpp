@@ -174,9 +174,7 @@ struct ScreenCapture::State {
             if (x0 > x1 || y0 > y1)
                 continue;
             PixelBox part{x0 - area.Left, y0 - area.Top, x1 - area.Left, y1 - area.Top};
-            box = box ? PixelBox{std::min(box->x0, part.x0), std::min(box->y0, part.y0),
-                                 std::max(box->x1, part.x1), std::max(box->y1, part.y1)}
-                      : part;
+            box = box ? UnionBox(*box, part) : part;
         }
         if (rectangles)
             XFree(rectangles);
