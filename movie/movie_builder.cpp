@@ -8,19 +8,18 @@
 #include "model/project_text.h"
 #include "movie/glyph_shape.h"
 #include "movie/jpeg_encode_pool.h"
+#include "movie/timeline.h"
 #include "swf/swf.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace {
 
-constexpr int32_t kTwipsPerPixel = 20;
 constexpr int32_t kMaxDepth = 65535;
 constexpr int64_t kMaxFrames = 65535;
 // Every position and size in the movie is a signed field of at most 31 bits, in twips.
@@ -33,15 +32,6 @@ constexpr int32_t kMaxFontSize = 65535 / 20;
 // A glyph record counts its entries in 7 bits, and each must be followed by byte
 // alignment; runs of a multiple of 8 entries end on a byte whatever the field widths.
 constexpr size_t kGlyphsPerRecord = 120;
-
-// start + (end - start) x elapsed div duration, with a zero duration meaning "at the end".
-int32_t Interpolate(int32_t start, int32_t end, int64_t elapsed, int64_t duration) {
-    if (duration == 0)
-        return end;
-    // The product of two 32-bit spans needs more than 64 bits; the result lies between the ends.
-    return static_cast<int32_t>(start +
-                                static_cast<__int128>(int64_t{end} - start) * elapsed / duration);
-}
 
 bool FitsTwips(int64_t value) {
     return value >= -kMaxTwips && value <= kMaxTwips;
@@ -98,23 +88,8 @@ std::string ProjectLimitProblem(const Project& project) {
     return {};
 }
 
-struct ColorValues {
-    int32_t red, green, blue, alpha;
-};
-ColorValues StateColor(const ObjectState& state) {
-    return {RedOf(state.Color), GreenOf(state.Color), BlueOf(state.Color),
-            TransparencyAlpha(state.Transparency)};
-}
-
 bool IsDrawableText(const AnimObject& object) {
     return object.Kind == KindText && object.Text && object.Text[0] != '\0';
-}
-
-// Fits (boxWidth, boxHeight) to the picture's aspect ratio, by the rule the preview shares.
-void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int32_t& boxHeight) {
-    const BoxSize fitted = FitToPicture(boxWidth, boxHeight, pictureWidth, pictureHeight);
-    boxWidth = static_cast<int32_t>(fitted.width);
-    boxHeight = static_cast<int32_t>(fitted.height);
 }
 
 // Twice the signed area of a closed polygon; positive when it runs clockwise on screen
@@ -128,8 +103,7 @@ int64_t TwiceSignedArea(const std::vector<OutlinePoint>& points) {
 
 // What the builder keeps of one object while the movie is made.
 struct ObjectBuild {
-    bool placed = false;   // it has a character on the display list
-    bool finished = false; // it has reached its End state
+    bool placed = false; // it has a character on the display list
     int32_t characterId = 0;
     int32_t depth = 0;
     uint16_t fontId = 0;
@@ -153,27 +127,19 @@ public:
     }
 
     Result Run(const std::string& fileName) {
-        if (!(framesPerSecond_ >= kMinFramesPerSecond && framesPerSecond_ <= kMaxFramesPerSecond))
-            return Result::Failure(kMovieBadFrameRateMessage);
-        if (std::string problem = ProjectLimitProblem(project_); !problem.empty())
-            return Result::Failure(problem);
+        if (Result prepared = PrepareMovieProject(project_, framesPerSecond_); !prepared)
+            return prepared;
         ResetCharacterIds();
         objects_.assign(static_cast<size_t>(project_.Objects.Count()), ObjectBuild{});
 
-        // Preparation: the movie's length, and every object running forward in time.
-        int32_t maxTime = 0;
-        for (AnimObject& object : project_.Objects) {
-            maxTime = std::max({maxTime, object.Start.Time, object.End.Time});
-            if (object.End.Time <= object.Start.Time)
-                std::swap(object.Start.Time, object.End.Time);
-        }
-        const double lastFrame = std::trunc(framesPerSecond_ * maxTime * 0.001);
+        const double lastFrame = MovieTimeline::FrameCountOf(project_, framesPerSecond_) - 1;
         // The pointer takes a new depth in every frame, above the last object's.
         depthCounter_ = ObjectDepth(project_.Objects.Count() - 1);
         if (lastFrame + 1 > kMaxFrames || depthCounter_ + lastFrame + 1 > kMaxDepth)
             return Result::Failure(lastFrame + 1 > kMaxFrames ? kMovieTooManyFramesMessage
                                                               : kMovieTooManyDepthsMessage);
         lastFrame_ = static_cast<int32_t>(lastFrame);
+        timeline_.emplace(project_, framesPerSecond_);
         StartEncodingPictures();
 
         movie_.Add(new FCTSetBackgroundColor(new FColor(255, 255, 255)));
@@ -214,10 +180,6 @@ public:
     }
 
 private:
-    bool IsStartingNow(int64_t time) const {
-        return previousFrameTime_ < time && time <= frameTime_;
-    }
-
     // Stacking follows the object list, as in the preview: an object further down the list is
     // drawn above the ones before it, whatever their times.
     static int32_t ObjectDepth(int32_t index) { return 2 + index; }
@@ -247,30 +209,30 @@ private:
         movie_.Add(shape);
     }
 
-    int64_t FrameTime(int32_t k) const {
-        return static_cast<int64_t>(std::trunc(k * 1000.0 / framesPerSecond_));
-    }
-
     bool BuildFrame(int32_t k) {
-        frameTime_ = FrameTime(k);
         for (int32_t i = 0; i < project_.Objects.Count(); ++i) {
-            const AnimObject& object = project_.Objects[i];
             const ObjectBuild& build = objects_[i];
-            if (IsStartingNow(object.Start.Time)) {
+            switch (timeline_->ChangeAt(k, i)) {
+            case FrameChange::Define:
                 if (!DefineObject(i))
                     return false;
-                // A zero duration has nothing to animate: the End state shows at once. An object
-                // that started before the movie shows where it is by now.
-                if (build.placed &&
-                    (object.End.Time == object.Start.Time || object.Start.Time < frameTime_))
-                    UpdateObject(i);
-            } else if (object.End.Time <= frameTime_ && build.finished) {
-                if (build.placed && object.RemoveWhenFinished)
-                    movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
-            } else if (object.Start.Time <= frameTime_ &&
-                       (object.End.Time >= frameTime_ || !build.finished)) {
+                break;
+            case FrameChange::DefineAndUpdate:
+                if (!DefineObject(i))
+                    return false;
                 if (build.placed)
-                    UpdateObject(i);
+                    UpdateObject(k, i);
+                break;
+            case FrameChange::Update:
+                if (build.placed)
+                    UpdateObject(k, i);
+                break;
+            case FrameChange::Remove:
+                if (build.placed)
+                    movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
+                break;
+            case FrameChange::None:
+                break;
             }
         }
 
@@ -278,24 +240,17 @@ private:
             movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(pointerDepth_)));
         if (!NextDepth(pointerDepth_))
             return false;
-        for (const PointerSample& sample : project_.PointerTrack) {
-            if (IsStartingNow(sample.Time)) {
-                pointerX_ = sample.X;
-                pointerY_ = sample.Y;
-            }
-        }
+        const PointerSample pointer = timeline_->PointerAt(k);
         movie_.Add(new FCTPlaceObject2(
             0, 0, 1, 0, static_cast<uint16_t>(pointerDepth_), pointerShapeId_,
-            new FMatrix(0, 0, 0, 0, 0, 0, pointerX_ * kTwipsPerPixel, pointerY_ * kTwipsPerPixel),
+            new FMatrix(0, 0, 0, 0, 0, 0, pointer.X * kTwipsPerPixel, pointer.Y * kTwipsPerPixel),
             nullptr, 0, nullptr, 0));
-        previousFrameTime_ = frameTime_;
         movie_.Add(new FCTShowFrame());
         return true;
     }
 
     bool DefineObject(int32_t index) {
         const AnimObject& object = project_.Objects[index];
-        objects_[index].finished = false;
         switch (object.Kind) {
         case KindText:
             return IsDrawableText(object) ? DefineText(index) : true;
@@ -308,47 +263,43 @@ private:
         }
     }
 
-    void UpdateObject(int32_t index) {
+    void UpdateObject(int32_t k, int32_t index) {
         const AnimObject& object = project_.Objects[index];
         ObjectBuild& build = objects_[index];
-        const int64_t duration = int64_t{object.End.Time} - object.Start.Time;
-        int64_t elapsed = frameTime_ - object.Start.Time;
-        if (elapsed >= duration) {
-            elapsed = duration;
-            build.finished = true;
-        }
+        const AnimationPoint point = timeline_->PointAt(k, index);
         switch (object.Kind) {
         case KindText:
-            UpdateText(object, build, elapsed, duration);
+            UpdateText(object, build, point);
             break;
-        case KindVector: {
-            const int64_t ratio = duration == 0 ? 65535 : elapsed * 65535 / duration;
+        case KindVector:
             movie_.Add(new FCTPlaceObject2(0, 1, 0, 1, static_cast<uint16_t>(build.depth), 0,
-                                           nullptr, nullptr, static_cast<uint16_t>(ratio), nullptr,
-                                           0));
+                                           nullptr, nullptr,
+                                           static_cast<uint16_t>(MorphRatio(point)), nullptr, 0));
+            break;
+        case KindPicture: {
+            const PictureLook look =
+                PictureLookAt(object, point, build.jpegWidth, build.jpegHeight);
+            movie_.Add(new FCTPlaceObject2(
+                0, 0, 0, 1, static_cast<uint16_t>(build.depth), 0,
+                NewMatrix(PictureMatrix(look, build.jpegWidth, build.jpegHeight)), nullptr, 0,
+                nullptr, 0));
             break;
         }
-        case KindPicture:
-            UpdatePicture(object, build, elapsed, duration);
-            break;
         default:
             break;
         }
     }
 
-    // ---- Text ---------------------------------------------------------------------------
-
-    static int64_t TextWidth(const ObjectBuild& build, int32_t size) {
-        int64_t width = 0;
-        for (int32_t advance : build.glyphAdvances)
-            width += int64_t{advance} * size / 1000;
-        return width;
+    static FMatrix* NewMatrix(const TwipsMatrix& m) {
+        return new FMatrix(1, m.scaleX, m.scaleY, 1, m.skew0, m.skew1, m.translateX, m.translateY);
     }
+
+    // ---- Text ---------------------------------------------------------------------------
 
     // Half the text's width, or -1 (with the failure set) when it is wider than a movie holds.
     int32_t HalfTextWidth(int32_t index, int32_t size, int32_t left) {
         const AnimObject& object = project_.Objects[index];
-        const int64_t half = TextWidth(objects_[index], size) / 2;
+        const int64_t half = TextWidth(objects_[index].glyphAdvances, size) / 2;
         if (FitsTwips(2 * half) && FitsTwips(int64_t{left} * kTwipsPerPixel + half))
             return static_cast<int32_t>(half);
         failure_ = ObjectProblem(index, object, "the text is too wide for a movie.");
@@ -356,7 +307,7 @@ private:
     }
 
     FDTDefineText2* MakeTextDefinition(const ObjectBuild& build, int32_t size, int32_t half,
-                                       const ColorValues& color) {
+                                       const RgbaValues& color) {
         const size_t length = build.glyphAdvances.size();
         auto* text = new FDTDefineText2(
             new FRect(-width_ * kTwipsPerPixel, -height_ * kTwipsPerPixel, width_ * kTwipsPerPixel,
@@ -380,15 +331,12 @@ private:
         return text;
     }
 
-    void PlaceText(const ObjectBuild& build, uint16_t move, int32_t rotation, int32_t left,
-                   int32_t top, int32_t size, int32_t half) {
-        RotationTermsResult terms = RotationTerms(rotation);
-        movie_.Add(new FCTPlaceObject2(0, 0, 1, move, static_cast<uint16_t>(build.depth),
-                                       static_cast<uint16_t>(build.characterId),
-                                       new FMatrix(1, terms.C, terms.C, 1, terms.S, -terms.S,
-                                                   left * kTwipsPerPixel + half,
-                                                   top * kTwipsPerPixel + size / 2),
-                                       nullptr, 0, nullptr, 0));
+    void PlaceText(const ObjectBuild& build, const TextLook& look, int32_t size, int32_t half) {
+        movie_.Add(new FCTPlaceObject2(
+            0, 0, 1, 0, static_cast<uint16_t>(build.depth),
+            static_cast<uint16_t>(build.characterId),
+            NewMatrix(TextMatrix(look.rotation, look.left, look.top, size, half)), nullptr, 0,
+            nullptr, 0));
     }
 
     // The character code of each glyph: the 8-bit code page while every character has a code
@@ -432,37 +380,26 @@ private:
                           std::max(object.Start.FontSize, object.End.FontSize) * kTwipsPerPixel,
                           std::max(std::abs(object.Start.Left), std::abs(object.End.Left))) < 0)
             return false;
-        const int32_t size = object.Start.FontSize * kTwipsPerPixel;
-        const auto half = static_cast<int32_t>(TextWidth(build, size) / 2);
-        FDTDefineText2* text = MakeTextDefinition(build, size, half, StateColor(object.Start));
-        build.characterId = text->CharacterId();
-        movie_.Add(text);
         build.depth = ObjectDepth(index);
         build.placed = true;
-        PlaceText(build, 0, object.Start.Rotation, object.Start.Left, object.Start.Top, size, half);
+        PlaceTextAt(build, TextLookAt(object, {0, 1}));
         return true;
     }
 
-    void UpdateText(const AnimObject& object, ObjectBuild& build, int64_t elapsed,
-                    int64_t duration) {
-        const ObjectState& s = object.Start;
-        const ObjectState& e = object.End;
-        movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
-        const int32_t rotation = Interpolate(s.Rotation, e.Rotation, elapsed, duration);
-        const int32_t fontSize = Interpolate(s.FontSize, e.FontSize, elapsed, duration);
-        const int32_t left = Interpolate(s.Left, e.Left, elapsed, duration);
-        const int32_t top = Interpolate(s.Top, e.Top, elapsed, duration);
-        const int32_t transparency = Interpolate(s.Transparency, e.Transparency, elapsed, duration);
-        ColorValues color{Interpolate(RedOf(s.Color), RedOf(e.Color), elapsed, duration),
-                          Interpolate(GreenOf(s.Color), GreenOf(e.Color), elapsed, duration),
-                          Interpolate(BlueOf(s.Color), BlueOf(e.Color), elapsed, duration),
-                          TransparencyAlpha(transparency)};
-        const int32_t size = fontSize * kTwipsPerPixel;
-        const auto half = static_cast<int32_t>(TextWidth(build, size) / 2); // checked when defined
-        FDTDefineText2* text = MakeTextDefinition(build, size, half, color);
+    // A text's size and colour are part of its definition: each change defines it again.
+    void PlaceTextAt(ObjectBuild& build, const TextLook& look) {
+        const int32_t size = look.fontSize * kTwipsPerPixel;
+        // Checked when defined: no size in between is wider.
+        const auto half = static_cast<int32_t>(TextWidth(build.glyphAdvances, size) / 2);
+        FDTDefineText2* text = MakeTextDefinition(build, size, half, look.color);
         build.characterId = text->CharacterId();
         movie_.Add(text);
-        PlaceText(build, 0, rotation, left, top, size, half);
+        PlaceText(build, look, size, half);
+    }
+
+    void UpdateText(const AnimObject& object, ObjectBuild& build, const AnimationPoint& point) {
+        movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
+        PlaceTextAt(build, TextLookAt(object, point));
     }
 
     // ---- Vector -------------------------------------------------------------------------
@@ -490,8 +427,8 @@ private:
         const int32_t w = width_ * kTwipsPerPixel;
         const int32_t h = height_ * kTwipsPerPixel;
         auto* morph = new FDTDefineMorphShape(new FRect(0, 0, w, h), new FRect(0, 0, w, h));
-        const ColorValues from = StateColor(object.Start);
-        const ColorValues to = StateColor(object.End);
+        const RgbaValues from = StateColor(object.Start);
+        const RgbaValues to = StateColor(object.End);
         const uint32_t fill = morph->AddFill(
             new FMorphFillStyleSolid(new FColor(from.red, from.green, from.blue, from.alpha),
                                      new FColor(to.red, to.green, to.blue, to.alpha)));
@@ -562,40 +499,21 @@ private:
     // The picture as it goes into the movie: never enlarged, shrunk at most to the larger of
     // its two fitted boxes.
     static JpegJob PictureJob(const AnimObject& object) {
-        const int32_t pw = DibWidth(object.Image);
-        const int32_t ph = DibHeight(object.Image);
-        const ObjectState& s = object.Start;
-        const ObjectState& e = object.End;
-        int32_t bw = s.Right - s.Left;
-        int32_t bh = s.Bottom - s.Top;
-        if (bw == 0)
-            bw = 1;
-        if (bh == 0)
-            bh = 1;
-        FitBox(pw, ph, bw, bh);
-        int32_t endWidth = e.Right - e.Left;
-        int32_t endHeight = e.Bottom - e.Top;
-        FitBox(pw, ph, endWidth, endHeight);
-        if (endWidth > bw || endHeight > bh) {
-            bw = endWidth;
-            bh = endHeight;
-        }
-        return {object.Image, bw, bh};
+        const PictureSize size = PictureTargetSize(object);
+        return {object.Image, size.width, size.height};
     }
 
     // Lists the pictures in the order the frames define them, so that workers can encode
     // the next ones while the tags of earlier frames are made. A picture is defined in the
-    // first frame whose time reaches its start (IsStartingNow).
+    // first frame whose time reaches its start.
     void StartEncodingPictures() {
-        int64_t previous = std::numeric_limits<int64_t>::min();
         for (int32_t k = 0; k <= lastFrame_; ++k) {
-            const int64_t time = FrameTime(k);
             for (int32_t i = 0; i < project_.Objects.Count(); ++i) {
-                const AnimObject& object = project_.Objects[i];
-                if (HasPixels(object) && previous < object.Start.Time && object.Start.Time <= time)
+                const FrameChange change = timeline_->ChangeAt(k, i);
+                if (HasPixels(project_.Objects[i]) &&
+                    (change == FrameChange::Define || change == FrameChange::DefineAndUpdate))
                     pictureOrder_.push_back(i);
             }
-            previous = time;
         }
         if (pictureOrder_.empty())
             return;
@@ -607,18 +525,6 @@ private:
     void QueuePictures() {
         while (picturesQueued_ < pictureOrder_.size() && pool_->HasRoom())
             pool_->Submit(PictureJob(project_.Objects[pictureOrder_[picturesQueued_++]]));
-    }
-
-    FMatrix* PictureMatrix(int32_t rotation, int32_t left, int32_t top, int32_t boxWidth,
-                           int32_t boxHeight, int32_t pictureWidth, int32_t pictureHeight) {
-        const double radians = RotationTerms(rotation).radians;
-        const auto scale =
-            static_cast<int32_t>(std::trunc(std::cos(radians) * 65536.0 * boxWidth / pictureWidth));
-        const auto skew = static_cast<int32_t>(
-            std::trunc(std::sin(radians) * 65536.0 * boxHeight / pictureHeight));
-        return new FMatrix(1, scale, scale, 1, skew, -skew,
-                           left * kTwipsPerPixel + boxWidth * (kTwipsPerPixel / 2),
-                           top * kTwipsPerPixel + boxHeight * (kTwipsPerPixel / 2));
     }
 
     bool DefinePicture(int32_t index) {
@@ -675,10 +581,11 @@ private:
         build.depth = ObjectDepth(index);
         build.characterId = shape->CharacterId();
         build.placed = true;
-        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(build.depth),
-                                       static_cast<uint16_t>(build.characterId),
-                                       PictureMatrix(s.Rotation, s.Left, s.Top, bw, bh, pw, ph),
-                                       nullptr, 0, nullptr, 0));
+        movie_.Add(new FCTPlaceObject2(
+            0, 0, 1, 0, static_cast<uint16_t>(build.depth),
+            static_cast<uint16_t>(build.characterId),
+            NewMatrix(PictureMatrix({s.Left, s.Top, s.Rotation, bw, bh}, pw, ph)), nullptr, 0,
+            nullptr, 0));
         return true;
     }
 
@@ -705,26 +612,6 @@ private:
         return false;
     }
 
-    void UpdatePicture(const AnimObject& object, const ObjectBuild& build, int64_t elapsed,
-                       int64_t duration) {
-        const ObjectState& s = object.Start;
-        const ObjectState& e = object.End;
-        const int32_t pw = build.jpegWidth;
-        const int32_t ph = build.jpegHeight;
-        int32_t bw0 = s.Right - s.Left, bh0 = s.Bottom - s.Top;
-        int32_t bw1 = e.Right - e.Left, bh1 = e.Bottom - e.Top;
-        FitBox(pw, ph, bw0, bh0);
-        FitBox(pw, ph, bw1, bh1);
-        const int32_t bw = Interpolate(bw0, bw1, elapsed, duration);
-        const int32_t bh = Interpolate(bh0, bh1, elapsed, duration);
-        const int32_t rotation = Interpolate(s.Rotation, e.Rotation, elapsed, duration);
-        const int32_t left = Interpolate(s.Left, e.Left, elapsed, duration);
-        const int32_t top = Interpolate(s.Top, e.Top, elapsed, duration);
-        movie_.Add(new FCTPlaceObject2(0, 0, 0, 1, static_cast<uint16_t>(build.depth), 0,
-                                       PictureMatrix(rotation, left, top, bw, bh, pw, ph), nullptr,
-                                       0, nullptr, 0));
-    }
-
     Project& project_;
     const double framesPerSecond_;
     const int32_t jpegQuality_;
@@ -749,14 +636,21 @@ private:
     int32_t depthCounter_ = 1;
     uint16_t pointerShapeId_ = 0;
     int32_t pointerDepth_ = 0; // 0: no pointer placed yet
-    int32_t pointerX_ = 0;
-    int32_t pointerY_ = 0;
-    // Before the first frame: objects with negative times start in it.
-    int64_t previousFrameTime_ = std::numeric_limits<int64_t>::min();
-    int64_t frameTime_ = 0;
+    std::optional<MovieTimeline> timeline_;
 };
 
 } // namespace
+
+Result PrepareMovieProject(Project& project, double framesPerSecond) {
+    if (!(framesPerSecond >= kMinFramesPerSecond && framesPerSecond <= kMaxFramesPerSecond))
+        return Result::Failure(kMovieBadFrameRateMessage);
+    if (std::string problem = ProjectLimitProblem(project); !problem.empty())
+        return Result::Failure(problem);
+    for (AnimObject& object : project.Objects)
+        if (object.End.Time <= object.Start.Time)
+            std::swap(object.Start.Time, object.End.Time);
+    return {};
+}
 
 Result BuildMovie(Project& project, const std::string& fileName, const MovieSettings& settings,
                   const MovieProgress& progress) {

@@ -32,6 +32,10 @@ struct MovieSettings {
     int32_t encodingThreads = 0;
 };
 
+// Checks that the project and frame rate can make a movie, and turns every object forward in
+// time (exchanges Start.Time and End.Time where End.Time < Start.Time).
+Result PrepareMovieProject(Project& project, double framesPerSecond);
+
 // Builds the movie and writes it to fileName. Pictures are encoded with the image library
 // at settings.jpegQuality, so the library must be loaded. Exchanges Start.Time and
 // End.Time where End.Time < Start.Time; nothing else of the Project changes.
