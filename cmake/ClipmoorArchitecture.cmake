@@ -1,6 +1,8 @@
 # The layers' rules as a configure-time check of the target graph:
-#   clipmoor_check_architecture(CORE targets... PLATFORM targets... DIRECTORIES dirs...)
-# A CORE target may reach neither Qt nor X11 through any chain of links; of the targets
+#   clipmoor_check_architecture(CORE targets... NO_WIDGETS targets... PLATFORM targets...
+#                               DIRECTORIES dirs...)
+# A CORE target may reach neither Qt nor X11 through any chain of links; a NO_WIDGETS target
+# (drawing without a display) may reach Qt, but neither Qt Widgets nor X11; of the targets
 # defined under DIRECTORIES, only the PLATFORM ones (screen capture, input hooks) may link
 # X11 themselves. Every breach is named with its chain, then configuring stops.
 
@@ -57,20 +59,27 @@ function(_clipmoor_targets_under dir out)
 endfunction()
 
 function(clipmoor_check_architecture)
-    cmake_parse_arguments(A "" "" "CORE;PLATFORM;DIRECTORIES" ${ARGN})
+    cmake_parse_arguments(A "" "" "CORE;NO_WIDGETS;PLATFORM;DIRECTORIES" ${ARGN})
     set(breaches)
-    foreach(target ${A_CORE})
+    foreach(target ${A_CORE} ${A_NO_WIDGETS})
         if(NOT TARGET ${target})
             list(APPEND breaches "core target ${target} does not exist")
             continue()
         endif()
-        foreach(rule "Qt:^Qt[0-9]*::" "X11:^X11::")
-            string(REPLACE ":" ";" rule "${rule}")
+        if(target IN_LIST A_CORE)
+            set(rules "Qt=^Qt[0-9]*::" "X11=^X11::")
+            set(kind "core target")
+        else()
+            set(rules "Qt Widgets=^Qt[0-9]*::Widgets$" "X11=^X11::")
+            set(kind "drawing target")
+        endif()
+        foreach(rule ${rules})
+            string(REPLACE "=" ";" rule "${rule}")
             list(GET rule 0 what)
             list(GET rule 1 pattern)
             _clipmoor_find_links(${target} "${pattern}" ${target} "" chains)
             foreach(chain ${chains})
-                list(APPEND breaches "core target ${target} links ${what}: ${chain}")
+                list(APPEND breaches "${kind} ${target} links ${what}: ${chain}")
             endforeach()
         endforeach()
     endforeach()

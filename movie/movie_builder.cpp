@@ -1,7 +1,6 @@
 #include "movie/movie_builder.h"
 
 #include "geometry/box_fit.h"
-#include "geometry/outline_geometry.h"
 #include "imaging/pictavo.h"
 #include "model/byte_stream.h"
 #include "model/project_objects.h"
@@ -90,15 +89,6 @@ std::string ProjectLimitProblem(const Project& project) {
 
 bool IsDrawableText(const AnimObject& object) {
     return object.Kind == KindText && object.Text && object.Text[0] != '\0';
-}
-
-// Twice the signed area of a closed polygon; positive when it runs clockwise on screen
-// (y pointing down).
-int64_t TwiceSignedArea(const std::vector<OutlinePoint>& points) {
-    __int128 sum = 0; // products of 31-bit values: their sum may need more than 64 bits
-    for (size_t i = 0; i + 1 < points.size(); ++i)
-        sum += int64_t{points[i].x} * points[i + 1].y - int64_t{points[i + 1].x} * points[i].y;
-    return sum > 0 ? 1 : sum < 0 ? -1 : 0;
 }
 
 // What the builder keeps of one object while the movie is made.
@@ -404,23 +394,6 @@ private:
 
     // ---- Vector -------------------------------------------------------------------------
 
-    // The pen path of one state's outline; orientation tells which way it runs round.
-    static Outline StateOutline(const AnimObject& object, const ObjectState& state,
-                                int64_t& orientation) {
-        const int32_t hw = ((state.Right - state.Left) / 2) * kTwipsPerPixel;
-        const int32_t hh = ((state.Bottom - state.Top) / 2) * kTwipsPerPixel;
-        Outline outline =
-            object.Shape == ShapeRectangle
-                ? RectangleOutline(hw, hh)
-                : EllipseOutline(EllipseParameters(state.Right - state.Left,
-                                                   state.Bottom - state.Top, kTwipsPerPixel));
-        RotationTermsResult terms = RotationTerms(state.Rotation);
-        RotateOutline(outline, terms.C, terms.S);
-        orientation = TwiceSignedArea(outline);
-        PlaceOutline(outline, state.Left * kTwipsPerPixel + hw, state.Top * kTwipsPerPixel + hh);
-        return outline;
-    }
-
     bool DefineVector(int32_t index) {
         const AnimObject& object = project_.Objects[index];
         ObjectBuild& build = objects_[index];
@@ -438,8 +411,8 @@ private:
             const bool curved = object.Shape == ShapeEllipse;
             int64_t startOrientation = 0;
             int64_t endOrientation = 0;
-            auto startPath = StateOutline(object, object.Start, startOrientation);
-            auto endPath = StateOutline(object, object.End, endOrientation);
+            auto startPath = VectorPenPath(object, object.Start, startOrientation);
+            auto endPath = VectorPenPath(object, object.End, endOrientation);
             // Fill one side only: both sides with the same fill cancel out in players.
             // Clockwise outlines enclose their inside on the right (fill style 1), inside-out
             // boxes run the other way; the end shape's indexes take no bits, so the start

@@ -199,6 +199,15 @@ PictureSize PictureTargetSize(const AnimObject& object) {
     return {bw, bh};
 }
 
+PictureSize HeldPictureSize(const AnimObject& object) {
+    const PictureSize target = PictureTargetSize(object);
+    const int32_t width = DibWidth(object.Image);
+    const int32_t height = DibHeight(object.Image);
+    if ((width > target.width || height > target.height) && target.width > 0 && target.height > 0)
+        return target;
+    return {width, height};
+}
+
 int64_t TextWidth(const std::vector<int32_t>& advances, int32_t size) {
     int64_t width = 0;
     for (int32_t advance : advances)
@@ -228,4 +237,32 @@ TwipsMatrix PictureMatrix(const PictureLook& look, int32_t pictureWidth, int32_t
             -skew,
             look.left * kTwipsPerPixel + look.boxWidth * (kTwipsPerPixel / 2),
             look.top * kTwipsPerPixel + look.boxHeight * (kTwipsPerPixel / 2)};
+}
+
+namespace {
+
+// The sign of a closed polygon's area; positive when it runs clockwise on screen (y pointing
+// down).
+int64_t AreaSign(const std::vector<OutlinePoint>& points) {
+    __int128 sum = 0; // products of 31-bit values: their sum may need more than 64 bits
+    for (size_t i = 0; i + 1 < points.size(); ++i)
+        sum += int64_t{points[i].x} * points[i + 1].y - int64_t{points[i + 1].x} * points[i].y;
+    return sum > 0 ? 1 : sum < 0 ? -1 : 0;
+}
+
+} // namespace
+
+Outline VectorPenPath(const AnimObject& object, const ObjectState& state, int64_t& orientation) {
+    const int32_t hw = ((state.Right - state.Left) / 2) * kTwipsPerPixel;
+    const int32_t hh = ((state.Bottom - state.Top) / 2) * kTwipsPerPixel;
+    Outline outline =
+        object.Shape == ShapeRectangle
+            ? RectangleOutline(hw, hh)
+            : EllipseOutline(EllipseParameters(state.Right - state.Left, state.Bottom - state.Top,
+                                               kTwipsPerPixel));
+    const RotationTermsResult terms = RotationTerms(state.Rotation);
+    RotateOutline(outline, terms.C, terms.S);
+    orientation = AreaSign(outline);
+    PlaceOutline(outline, state.Left * kTwipsPerPixel + hw, state.Top * kTwipsPerPixel + hh);
+    return outline;
 }

@@ -4,6 +4,7 @@
 // matrices), so a video frame shows what the same SWF frame shows.
 #pragma once
 
+#include "geometry/outline_geometry.h"
 #include "model/project.h"
 
 #include <cstdint>
@@ -109,6 +110,10 @@ struct PictureSize {
 // The box the picture is shrunk into (before the rule that only shrinks applies).
 PictureSize PictureTargetSize(const AnimObject& object);
 
+// The size of the picture the movie holds: the target size when the original is larger in
+// either direction and that size has pixels, else the original's.
+PictureSize HeldPictureSize(const AnimObject& object);
+
 // Fits (boxWidth, boxHeight) to the picture's aspect ratio, by the rule the preview shares.
 void FitBox(int32_t pictureWidth, int32_t pictureHeight, int32_t& boxWidth, int32_t& boxHeight);
 
@@ -119,3 +124,8 @@ TwipsMatrix TextMatrix(int32_t rotation, int32_t left, int32_t top, int32_t size
 // The matrix that stretches a picture of pictureWidth x pictureHeight pixels (centred on the
 // origin, in twips) into its box, turned by rotation.
 TwipsMatrix PictureMatrix(const PictureLook& look, int32_t pictureWidth, int32_t pictureHeight);
+
+// The pen path (first point absolute in twips, later ones relative) of a rectangle's or an
+// ellipse's outline in one state; orientation tells which way it runs round (1 clockwise on
+// screen, -1 the other way, 0 without area).
+Outline VectorPenPath(const AnimObject& object, const ObjectState& state, int64_t& orientation);

@@ -1,0 +1,64 @@
+// Draws frames of a project's movie into 32-bit images, from the movie timeline and with the
+// geometry the SWF carries (outline points and quadratic curves, FreeType glyph outlines, the
+// picture fit, 16.16 rotations), anti-aliased by QPainter. Needs Qt Gui but no display.
+//
+// Pictures show the original pixels, shrunk to the size the SWF holds them at: the same
+// geometry as the movie without a JPEG generation's loss before the video codec's own, and
+// without encoding every recorded frame as JPEG only to decode it again.
+#pragma once
+
+#include "movie/glyph_outline.h"
+#include "movie/timeline.h"
+
+#include <QImage>
+#include <QPainterPath>
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <vector>
+
+class FrameRenderer {
+public:
+    // project (objects running forward in time, see PrepareMovieProject) and timeline must
+    // outlive the renderer and stay unchanged. Pictures need the image library loaded.
+    FrameRenderer(const Project& project, const MovieTimeline& timeline);
+
+    // Draws frame k into image, which becomes MovieWidth x MovieHeight in Format_RGB32. Drawing
+    // frames in increasing order is fastest: objects that stopped changing are kept drawn.
+    void Render(int32_t k, QImage& image);
+
+    // Whether frame k (> 0) shows exactly what frame k - 1 shows.
+    bool SameAsPrevious(int32_t k) const;
+
+private:
+    struct Glyphs {
+        std::vector<QPainterPath> paths; // in glyph units, one per character
+        std::vector<int32_t> advances;   // in units of a 1000-high font
+    };
+
+    void DrawObject(QPainter& painter, int32_t k, int32_t index);
+    void DrawVector(QPainter& painter, const AnimObject& object, int32_t ratio);
+    void DrawText(QPainter& painter, int32_t index, const AnimationPoint& point);
+    void DrawPicture(QPainter& painter, int32_t index, const AnimationPoint& point);
+    void DrawPointer(QPainter& painter, const PointerSample& at);
+    // Whether object index hides everything below it in frame k: an unturned picture over the
+    // whole stage.
+    bool CoversStage(int32_t k, int32_t index);
+    const Glyphs& GlyphsOf(int32_t index);
+    const QImage& PictureOf(int32_t index);
+
+    const Project& project_;
+    const MovieTimeline& timeline_;
+    GlyphFaceCache faces_;
+    std::map<int32_t, Glyphs> glyphs_; // by object index
+
+    // Pictures as the movie holds them, the most recently used first, within a memory bound.
+    std::list<std::pair<int32_t, QImage>> pictures_;
+    int64_t pictureBytes_ = 0;
+
+    // The objects before basePrefix_ (all settled by baseFrame_) drawn over the background.
+    QImage base_;
+    int32_t baseFrame_ = -1;
+    int32_t basePrefix_ = 0;
+};
