@@ -11,6 +11,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # build/tsan (ThreadSanitizer); the main ctest run runs their tests as NAME.asan, NAME.tsan.
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 for sanitizer in address thread; do
     tree="$root/build/${sanitizer:0:1}san"
     if [[ ! -f "$tree/build.ninja" ]]; then

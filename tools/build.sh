@@ -7,6 +7,8 @@ jobs="$(nproc)"
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# Paths relative to the clone, so that clones in other folders share the compiler cache.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 # Options (-DNAME=VALUE) configure a new build folder, and configure an existing one again
 # when its cache holds another value (./run.sh builds without the tests, ./test.sh with).
 configure=0

@@ -7,8 +7,8 @@
 # The minimal root is made once from the machine's own Debian mirror and kept as a tarball
 # in $CLIPMOOR_CI_CACHE (default /var/cache/clipmoor-ci); every run unpacks it afresh.
 # Delete that folder to start from a newer Debian 12. To keep CI's time in bounds the root
-# gets one package before the README's commands, ccache, with its folder kept there too
-# (CLIPMOOR_FRESH_CCACHE=0: without).
+# gets one package before the README's commands, ccache, sharing this machine's compiler
+# cache (CLIPMOOR_FRESH_CCACHE=0: without).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 commit="$(git -C "$root" rev-parse "${1:-HEAD}")"
@@ -65,6 +65,14 @@ rootfs=""
 mounts=(proc sys dev dev/pts dev/shm)
 ccache="${CLIPMOOR_FRESH_CCACHE:-1}"
 ((ccache)) && mounts+=(var/cache/ccache)
+# The compiler cache: this machine's own where it has one (CI has just built the same commit
+# with the same Debian compilers there, so the root compiles little), else one kept in $cache.
+# Every package still comes from the README's commands: a missing header or library fails
+# the preprocessor or the link as it would without the cache.
+ccache_dir="$cache/ccache" ccache_size=2G
+if command -v ccache >/dev/null; then
+    ccache_dir="$(ccache -k cache_dir)" ccache_size="$(ccache -k max_size)"
+fi
 cleanup() {
     local status=$?
     if [[ -n "$rootfs" ]]; then
@@ -107,8 +115,8 @@ fi
 for m in "${mounts[@]}"; do
     mkdir -p "$rootfs/$m"
     if [[ "$m" == var/cache/ccache ]]; then
-        mkdir -p "$cache/ccache"
-        mount --bind "$cache/ccache" "$rootfs/$m"
+        mkdir -p "$ccache_dir"
+        mount --bind "$ccache_dir" "$rootfs/$m"
     else
         mount --bind "/$m" "$rootfs/$m"
     fi
@@ -119,10 +127,10 @@ echo "   commit $commit, root $rootfs"
 
 inside=(chroot "$rootfs" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-    CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G
+    CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=$ccache_size
     ${NODE_EXTRA_CA_CERTS:+NODE_EXTRA_CA_CERTS=$NODE_EXTRA_CA_CERTS})
 if ((ccache)); then
-    step "adding ccache to the root (its folder: $cache/ccache)"
+    step "adding ccache to the root (its folder: $ccache_dir)"
     "${inside[@]}" /bin/bash -c 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
         apt-get install -y -qq --no-install-recommends ccache >/dev/null && ccache -z >/dev/null' </dev/null
     echo "   took $((SECONDS - step_started)) s"
