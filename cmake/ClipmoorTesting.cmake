@@ -1,15 +1,16 @@
 # Helpers shared by the test folders.
 #
-# clipmoor_add_gtest(NAME SOURCES... [LIBS libs...] [DISPLAY] [TIMEOUT s] [LABELS l...])
+# clipmoor_add_gtest(NAME SOURCES... [LIBS libs...] [DISPLAY|WAYLAND] [TIMEOUT s] [LABELS l...])
 #   Builds a GoogleTest executable and registers it with CTest.  Core tests run
 #   with DISPLAY cleared, which proves they need no X server; DISPLAY tests get
-#   the Xvfb display that ./test.sh starts.  The label `threads` marks tests of code that
+#   the Xvfb display that ./test.sh starts; WAYLAND tests run on a headless Wayland
+#   desktop of their own (tests/wayland/with-desktop.sh), one at a time.  The label `threads` marks tests of code that
 #   runs threads; the ThreadSanitizer tree runs them (cmake/ClipmoorSanitizers.cmake).
 
 set(CLIPMOOR_NODE_DIR ${CMAKE_BINARY_DIR}/node CACHE PATH "npm packages used by the tests")
 
 function(clipmoor_add_gtest name)
-    cmake_parse_arguments(T "DISPLAY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "DISPLAY;WAYLAND" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
@@ -24,6 +25,11 @@ function(clipmoor_add_gtest name)
     if(T_DISPLAY)
         list(APPEND T_LABELS display)
     endif()
+    if(T_WAYLAND)
+        # The programs they start are the main tree's.
+        list(APPEND T_LABELS wayland)
+        set(T_DISPLAY TRUE)
+    endif()
     # The sanitizer trees hold the core only, without the desktop program.
     if(NOT CLIPMOOR_TESTS_NEED_GUI)
         clipmoor_sanitized_test(${name} "${T_DISPLAY}" ${T_TIMEOUT} "${T_LABELS}")
@@ -35,14 +41,21 @@ function(clipmoor_add_gtest name)
         endif()
     endif()
 
-    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set(command ${name})
+    if(T_WAYLAND)
+        set(command ${CMAKE_SOURCE_DIR}/tests/wayland/with-desktop.sh $<TARGET_FILE:${name}>)
+    endif()
+    add_test(NAME ${name} COMMAND ${command} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set(env "CLIPMOOR_NODE_DIR=${CLIPMOOR_NODE_DIR}")
     if(NOT T_DISPLAY)
         list(APPEND env "DISPLAY=" "WAYLAND_DISPLAY=")
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}"
                          LABELS "${T_LABELS}")
-    if(T_DISPLAY)
+    if(T_WAYLAND)
+        # The desktops' compositors and PipeWire daemons are heavy: one at a time.
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wayland)
+    elseif(T_DISPLAY)
         # Tests that use the X server (pointer, keyboard, screen) must not overlap.
         set_tests_properties(${name} PROPERTIES RESOURCE_LOCK xdisplay)
     endif()

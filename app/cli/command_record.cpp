@@ -1,13 +1,16 @@
-// clipmoor-cli record: records an area of the X screen into a project without windows,
-// for automation and screencasts on machines without a desktop (Xvfb will do).
+// clipmoor-cli record: records an area of the screen into a project without windows,
+// for automation and screencasts on machines without a desktop (Xvfb will do). On a
+// Wayland desktop the screen comes through the screen-cast portal.
 #include "cli_command.h"
 
 #include "imaging/pictavo.h"
 #include "model/project_file.h"
 #include "model/project_objects.h"
+#include "record/core/capture_choice.h"
 #include "record/core/capture_geometry.h"
 #include "record/core/recorder.h"
 #include "record/core/screen_capture.h"
+#include "record/core/screencast_permission.h"
 #include "record/hooks/display_loss.h"
 #include "record/hooks/ras_win_god.h"
 #include "record/hooks/xlib_hook_host.h"
@@ -27,7 +30,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "record --area L,T,R,B|full --fps N --seconds S [--compression C] PROJECT.fmo";
+    "record --area L,T,R,B|full --fps N --seconds S [--compression C] [--capture x11|portal] "
+    "PROJECT.fmo";
 
 volatile std::sig_atomic_t stopRequested = 0;
 volatile std::sig_atomic_t saving = 0;
@@ -91,6 +95,7 @@ struct RecordOptions {
     int32_t framesPerSecond = kDefaultFramesPerSecond;
     double seconds = 0;
     int32_t compression = kDefaultCompression;
+    std::optional<CaptureBackend> capture; // none: chosen from the session
     std::string projectPath;
 };
 
@@ -124,8 +129,8 @@ std::string ParseOptions(const std::vector<std::string>& args, RecordOptions& op
     bool haveArea = false, haveFps = false, haveSeconds = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        bool isOption =
-            arg == "--area" || arg == "--fps" || arg == "--seconds" || arg == "--compression";
+        bool isOption = arg == "--area" || arg == "--fps" || arg == "--seconds" ||
+                        arg == "--compression" || arg == "--capture";
         if (isOption && i + 1 >= args.size())
             return arg + " needs a value";
         if (arg == "--area") {
@@ -155,6 +160,10 @@ std::string ParseOptions(const std::vector<std::string>& args, RecordOptions& op
             if (!compression)
                 return "--compression takes a whole number from 0 to 100";
             options.compression = *compression;
+        } else if (arg == "--capture") {
+            options.capture = ParseCaptureBackend(args[++i]);
+            if (!options.capture)
+                return "--capture takes x11 or portal";
         } else if (!arg.empty() && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (options.projectPath.empty()) {
@@ -217,6 +226,45 @@ void RunRecordingLoop(Recorder& recorder, RecorderClock& clock, PointerTrackHook
     }
 }
 
+// The X screen or the screen-cast portal, as chosen; sets where the pointer is now (none
+// when the pictures carry it) and whether it is the X screen. Throws CaptureError.
+std::unique_ptr<FrameSource> OpenScreen(std::optional<CaptureBackend> requested,
+                                        std::optional<ScreenPoint>& pointer, bool& x11) {
+    auto text = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    std::unique_ptr<ScreenCapture> screen;
+    const std::string sessionType = text("XDG_SESSION_TYPE"), wayland = text("WAYLAND_DISPLAY");
+    // Only where the choice depends on it: whether an X display opens.
+    if (!requested && sessionType != "wayland" && !wayland.empty()) {
+        try {
+            screen = std::make_unique<ScreenCapture>();
+        } catch (const CaptureError&) {
+        }
+    }
+    x11 = ChooseCaptureBackend(requested, sessionType, wayland, screen != nullptr) ==
+          CaptureBackend::X11;
+    if (x11) {
+        if (!screen)
+            screen = std::make_unique<ScreenCapture>();
+        pointer = screen->PointerPosition();
+        return screen;
+    }
+    std::chrono::seconds timeout{60};
+    if (std::optional<int32_t> seconds = WholeNumber(text("CLIPMOOR_SCREENCAST_TIMEOUT"), 1, 3600))
+        timeout = std::chrono::seconds(*seconds);
+    std::cout << "Asking the desktop to share the screen\n" << std::flush;
+    std::unique_ptr<PortalCapture> cast =
+        StartPortalCapture(ScreenCastTokenPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")),
+                           std::getenv("CLIPMOOR_SCREENCAST_TOKEN"), timeout);
+    pointer = cast->QueryPointer();
+    if (cast->PointerInPictures())
+        std::cerr << "The desktop draws the pointer into the pictures; the recording has no "
+                     "pointer track.\n";
+    return cast;
+}
+
 int RunRecord(const std::vector<std::string>& args) {
     RecordOptions options;
     std::string problem = ParseOptions(args, options);
@@ -235,14 +283,26 @@ int RunRecord(const std::vector<std::string>& args) {
         return 1;
     }
 
+    if (!options.capture) {
+        if (const char* requested = std::getenv("CLIPMOOR_CAPTURE"); requested && *requested) {
+            options.capture = ParseCaptureBackend(requested);
+            if (!options.capture) {
+                std::cerr << "clipmoor-cli record: CLIPMOOR_CAPTURE takes x11 or portal\n";
+                return 2;
+            }
+        }
+    }
+
     Project project;
     project.ProgramFolder = ExecutableFolder();
     project.FramesPerSecond = options.framesPerSecond;
     project.Compression = options.compression;
 
-    std::unique_ptr<ScreenCapture> capture;
+    std::unique_ptr<FrameSource> capture;
+    std::optional<ScreenPoint> startPointer;
+    bool x11 = false;
     try {
-        capture = std::make_unique<ScreenCapture>();
+        capture = OpenScreen(options.capture, startPointer, x11);
     } catch (const CaptureError& error) {
         std::cerr << error.what() << "\n";
         return 1;
@@ -252,8 +312,10 @@ int RunRecord(const std::vector<std::string>& args) {
 
     SteadyRecorderClock clock;
     Recorder recorder(project, *capture, clock);
+    // On Wayland the stream's cursor metadata gives the pointer at every tick.
     PointerTrackHook pointer;
-    pointer.Install(recorder);
+    if (x11)
+        pointer.Install(recorder);
 
     struct sigaction action {};
     action.sa_handler = RequestStop;
@@ -262,7 +324,7 @@ int RunRecord(const std::vector<std::string>& args) {
     sigaction(SIGTERM, &action, nullptr);
 
     try {
-        recorder.Start(area, capture->PointerPosition(), options.framesPerSecond);
+        recorder.Start(area, startPointer, options.framesPerSecond);
     } catch (const CaptureError& error) {
         std::cerr << error.what() << "\n";
         return 1;
@@ -296,7 +358,7 @@ int RunRecord(const std::vector<std::string>& args) {
 }
 
 CliCommandRegistration reg({"record", kUsage,
-                            "Record an area of the X screen into a project until the time is "
+                            "Record an area of the screen into a project until the time is "
                             "up or the program is interrupted (Ctrl+C), then save it.",
                             RunRecord});
 

@@ -55,7 +55,8 @@ int64_t Recorder::DefaultMemoryLimit() {
     return physical > 0 ? physical / 2 : int64_t{1} << 30;
 }
 
-void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t framesPerSecond) {
+void Recorder::Start(const CaptureArea& area, std::optional<ScreenPoint> pointer,
+                     int32_t framesPerSecond) {
     Stop();
     std::optional<CaptureArea> onScreen =
         ClipAreaToScreen(area, source_.ScreenWidth(), source_.ScreenHeight());
@@ -103,10 +104,12 @@ void Recorder::Start(const CaptureArea& area, ScreenPoint pointer, int32_t frame
 
     ClearObjects(project_);
     project_.PointerTrack.Clear();
-    PointerSample* start = project_.PointerTrack.Add();
-    start->X = pointer.x - area_.Left;
-    start->Y = pointer.y - area_.Top;
-    start->Time = 0;
+    if (pointer) {
+        PointerSample* start = project_.PointerTrack.Add();
+        start->X = pointer->x - area_.Left;
+        start->Y = pointer->y - area_.Top;
+        start->Time = 0;
+    }
     project_.MovieWidth = AreaWidth(area_);
     project_.MovieHeight = AreaHeight(area_);
 

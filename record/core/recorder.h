@@ -47,10 +47,15 @@ public:
 
     // Starts recording `area` (clipped to the screen) at the given rate: clears every
     // object, sets the movie size to the area's size, records the whole area as the first
-    // frame at time 0 and restarts the pointer track with `pointer` at time 0. Throws
+    // frame at time 0 and restarts the pointer track with `pointer` at time 0 (empty when
+    // there is none: a pointer drawn into the pictures needs no second arrow). Throws
     // CaptureError, leaving the project unchanged, when the area lies wholly off the
     // screen, the screen cannot be captured or the first frame does not fit in memory.
-    void Start(const CaptureArea& area, ScreenPoint pointer, int32_t framesPerSecond);
+    void Start(const CaptureArea& area, std::optional<ScreenPoint> pointer,
+               int32_t framesPerSecond);
+    void Start(const CaptureArea& area, ScreenPoint pointer, int32_t framesPerSecond) {
+        Start(area, std::optional<ScreenPoint>(pointer), framesPerSecond);
+    }
     // One timer tick: captures the area and appends the box that changed since the
     // previous capture, if any.
     TickOutcome Tick();

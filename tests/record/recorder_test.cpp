@@ -75,6 +75,13 @@ TEST_F(RecorderTest, FirstFrameHoldsTheWholeAreaAtTimeZero) {
     EXPECT_EQ(project.PointerTrack[0].Time, 0);
 }
 
+TEST_F(RecorderTest, APointerDrawnIntoThePicturesLeavesTheTrackEmpty) {
+    recorder.Start({0, 0, 39, 29}, std::nullopt, 5);
+    screen.Paint(5, 5, 1, 2, 3);
+    ASSERT_EQ(NextTick(), TickOutcome::FrameAdded);
+    EXPECT_EQ(project.PointerTrack.Count(), 0);
+}
+
 TEST_F(RecorderTest, ChangesBecomeFramesOfTheirBoxOnly) {
     StartAndTakeFirstFrame({20, 10, 59, 39});
     int64_t firstCapture = clock.now;

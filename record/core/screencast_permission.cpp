@@ -1,0 +1,67 @@
+#include "record/core/screencast_permission.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+std::string ScreenCastTokenPath(const char* xdgStateHome, const char* home) {
+    std::string base;
+    if (xdgStateHome && xdgStateHome[0] == '/')
+        base = xdgStateHome;
+    else if (home && home[0] == '/')
+        base = std::string(home) + "/.local/state";
+    else
+        return {};
+    return base + "/clipmoor/screencast-token";
+}
+
+std::string LoadScreenCastToken(const std::string& path) {
+    std::ifstream in(path);
+    std::string token;
+    std::getline(in, token);
+    return token;
+}
+
+bool StoreScreenCastToken(const std::string& path, const std::string& token) {
+    if (path.empty())
+        return false;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!std::filesystem::exists(folder, error)) {
+        std::filesystem::create_directories(folder.parent_path(), error);
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    // Written beside and renamed over, so that a reader never sees half a token.
+    const std::string temporary = path + ".new";
+    unlink(temporary.c_str());
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const std::string line = token + "\n";
+    bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    written = close(fd) == 0 && written;
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<PortalCapture> StartPortalCapture(const std::string& tokenPath,
+                                                  const char* overrideToken,
+                                                  std::chrono::milliseconds answerTimeout) {
+    ScreenCastRequest request;
+    request.restoreToken =
+        overrideToken && *overrideToken ? overrideToken : LoadScreenCastToken(tokenPath);
+    request.answerTimeout = answerTimeout;
+    auto capture = std::make_unique<PortalCapture>(request);
+    // A token is good for one cast: the desktop hands out the next one each time.
+    if (!capture->RestoreToken().empty())
+        StoreScreenCastToken(tokenPath, capture->RestoreToken());
+    return capture;
+}
