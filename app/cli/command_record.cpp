@@ -251,17 +251,11 @@ std::unique_ptr<FrameSource> OpenScreen(std::optional<CaptureBackend> requested,
         pointer = screen->PointerPosition();
         return screen;
     }
-    std::chrono::seconds timeout{60};
-    if (std::optional<int32_t> seconds = WholeNumber(text("CLIPMOOR_SCREENCAST_TIMEOUT"), 1, 3600))
-        timeout = std::chrono::seconds(*seconds);
     std::cout << "Asking the desktop to share the screen\n" << std::flush;
-    std::unique_ptr<PortalCapture> cast =
-        StartPortalCapture(ScreenCastTokenPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")),
-                           std::getenv("CLIPMOOR_SCREENCAST_TOKEN"), timeout);
+    std::unique_ptr<PortalCapture> cast = StartPortalCaptureForUser();
     pointer = cast->QueryPointer();
     if (cast->PointerInPictures())
-        std::cerr << "The desktop draws the pointer into the pictures; the recording has no "
-                     "pointer track.\n";
+        std::cerr << kPointerInPicturesNote << "\n";
     return cast;
 }
 

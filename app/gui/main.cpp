@@ -1,13 +1,26 @@
 // clipmoor: the desktop program.
 #include "app/gui/application.h"
 #include "app/gui/main_form.h"
+#include "app/gui/remote_control.h"
 #include "app/gui/ui_services.h"
 
 #include <QFileInfo>
 
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--toggle-recording") == 0) {
+        QCoreApplication client(argc, argv);
+        return SendToggleRecording(ControlSocketPath());
+    }
+    // On a Wayland desktop the window is a native Wayland client, not a guest of XWayland
+    // (which some desktops do not run at all).
+    if (CaptureBackendOfSession(!qEnvironmentVariableIsEmpty("DISPLAY")) ==
+            CaptureBackend::Portal &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "wayland");
     TApplication app(argc, argv);
 
     QtUiServices desktop;

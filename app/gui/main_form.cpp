@@ -5,6 +5,7 @@
 #include "app/gui/export_commands.h"
 #include "app/gui/paint_box.h"
 #include "app/gui/picture_button.h"
+#include "app/gui/remote_control.h"
 #include "editor/animation_editor.h"
 #include "editor/preview_painter.h"
 #include "imaging/pictavo.h"
@@ -110,7 +111,16 @@ bool TMainForm::FormCreate(const QString& programFolder) {
     project_.MovieWidth = kDefaultMovieWidth;
     project_.MovieHeight = kDefaultMovieHeight;
     CompressEdChange();
-    InstallKeyboardHook();
+    captureBackend_ =
+        CaptureBackendOfSession(QGuiApplication::platformName() == QLatin1String("xcb") ||
+                                !qEnvironmentVariableIsEmpty("DISPLAY"));
+    // A Wayland client sees no global keys: `clipmoor --toggle-recording` stands in.
+    if (captureBackend_ == CaptureBackend::X11)
+        InstallKeyboardHook();
+    else
+        ConnectRecorder();
+    remoteControl_ = new RemoteControl([this] { return ToggleRecording(); }, this);
+    remoteControl_->Listen(ControlSocketPath());
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "app/gui/local_path.h"
 #include "app/gui/ui_services.h"
 #include "model/project.h"
+#include "record/core/capture_choice.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -26,6 +27,7 @@ class QToolBar;
 class QToolButton;
 class AnimationEditor;
 class RecordingSession;
+class RemoteControl;
 class TAboutBox;
 class TPaintBox;
 class TSelectForm;
@@ -196,6 +198,8 @@ private:
     void ConnectEditor(EditorControls controls, TPaintBox& paintBox);
     QWidget* BuildMovieTab(ExportControls movieCommands);
     void InstallKeyboardHook();
+    // Starts or stops a recording as the hot key does; tells whether one runs afterwards.
+    bool ToggleRecording();
     void ConnectRecorder();
     void ApplyRecorderButtonStates(bool recording);
     bool MayRecordOverProject();
@@ -213,6 +217,10 @@ private:
     std::unique_ptr<TrasWinGod> hookComponent_;
     std::unique_ptr<ExportCommands> export_;
     std::unique_ptr<RecordingSession> recording_; // released before the hooks and the project
+    // X11 or the screen-cast portal (Wayland desktops), chosen at start-up.
+    CaptureBackend captureBackend_ = CaptureBackend::X11;
+    bool saidPointerInPictures_ = false;
+    RemoteControl* remoteControl_ = nullptr; // child of the window
     // Child of the window; deleted first by the destructor, before the project goes.
     AnimationEditor* editor_ = nullptr;
 };

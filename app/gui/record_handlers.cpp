@@ -5,6 +5,7 @@
 #include "editor/animation_editor.h"
 #include "model/project_objects.h"
 #include "record/core/capture_geometry.h"
+#include "record/core/portal_capture.h"
 #include "record/core/recorder.h"
 #include "record/hooks/ras_win_god.h"
 #include "record/ui/recording_session.h"
@@ -22,7 +23,7 @@ void TMainForm::ConnectRecorder() {
     if (recording_)
         return;
     TrasWinGod* hooks = hookComponent_.get();
-    recording_ = std::make_unique<RecordingSession>(project_, hooks);
+    recording_ = std::make_unique<RecordingSession>(project_, hooks, nullptr, captureBackend_);
     recording_->Timer().setInterval(RecordingIntervalMs(project_.FramesPerSecond));
     connect(recording_.get(), &RecordingSession::stoppedBySelf, this,
             &TMainForm::RecordingStoppedBySelf);
@@ -91,7 +92,12 @@ void TMainForm::RecordBtnClick() {
         ShowError(failure);
         return;
     }
-    statusBar()->showMessage(QStringLiteral("Recording..."));
+    QString status = QStringLiteral("Recording...");
+    if (recording_->PointerInPictures() && !saidPointerInPictures_) {
+        saidPointerInPictures_ = true;
+        status += QLatin1Char(' ') + QString::fromUtf8(kPointerInPicturesNote);
+    }
+    statusBar()->showMessage(status);
 }
 
 void TMainForm::StopBtnClick() {
@@ -141,10 +147,15 @@ void TMainForm::rasWinGod1MouseMsg(int32_t, uint32_t MesID, const MouseHookStruc
 
 void TMainForm::rasWinGod1KeybrdMsg(int32_t, int32_t VKCode, int32_t KSInfo) {
     ConnectRecorder();
-    if (!recording_->HotKeyMessage(VKCode, KSInfo))
-        return;
+    if (recording_->HotKeyMessage(VKCode, KSInfo))
+        ToggleRecording();
+}
+
+bool TMainForm::ToggleRecording() {
+    ConnectRecorder();
     if (recording_->Recording())
         StopBtnClick();
     else
         RecordBtnClick();
+    return recording_->Recording();
 }

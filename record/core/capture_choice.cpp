@@ -1,5 +1,7 @@
 #include "record/core/capture_choice.h"
 
+#include <cstdlib>
+
 std::optional<CaptureBackend> ParseCaptureBackend(std::string_view name) {
     if (name == "x11")
         return CaptureBackend::X11;
@@ -16,4 +18,13 @@ CaptureBackend ChooseCaptureBackend(std::optional<CaptureBackend> requested,
     if (sessionType == "wayland" || (!waylandDisplay.empty() && !x11DisplayOpens))
         return CaptureBackend::Portal;
     return CaptureBackend::X11;
+}
+
+CaptureBackend CaptureBackendOfSession(bool x11DisplayOpens) {
+    auto text = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string_view(value ? value : "");
+    };
+    return ChooseCaptureBackend(ParseCaptureBackend(text("CLIPMOOR_CAPTURE")),
+                                text("XDG_SESSION_TYPE"), text("WAYLAND_DISPLAY"), x11DisplayOpens);
 }

@@ -16,3 +16,7 @@ std::optional<CaptureBackend> ParseCaptureBackend(std::string_view name);
 CaptureBackend ChooseCaptureBackend(std::optional<CaptureBackend> requested,
                                     std::string_view sessionType, std::string_view waylandDisplay,
                                     bool x11DisplayOpens);
+
+// ChooseCaptureBackend with CLIPMOOR_CAPTURE as the request (ignored unless x11 or portal),
+// XDG_SESSION_TYPE and WAYLAND_DISPLAY.
+CaptureBackend CaptureBackendOfSession(bool x11DisplayOpens);

@@ -11,6 +11,10 @@
 
 class ScreenCastStream;
 
+// Said once when the desktop offers no cursor metadata.
+inline constexpr const char* kPointerInPicturesNote =
+    "The desktop draws the pointer into the pictures; the recording has no pointer track.";
+
 class PortalCapture final : public FrameSource {
 public:
     // Asks the portal to share a monitor (the desktop's dialog unless the token is

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -64,4 +65,17 @@ std::unique_ptr<PortalCapture> StartPortalCapture(const std::string& tokenPath,
     if (!capture->RestoreToken().empty())
         StoreScreenCastToken(tokenPath, capture->RestoreToken());
     return capture;
+}
+
+std::unique_ptr<PortalCapture> StartPortalCaptureForUser() {
+    std::chrono::seconds timeout{60};
+    if (const char* text = std::getenv("CLIPMOOR_SCREENCAST_TIMEOUT")) {
+        char* end = nullptr;
+        long seconds = std::strtol(text, &end, 10);
+        if (end != text && *end == 0 && seconds >= 1 && seconds <= 3600)
+            timeout = std::chrono::seconds(seconds);
+    }
+    return StartPortalCapture(
+        ScreenCastTokenPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")),
+        std::getenv("CLIPMOOR_SCREENCAST_TOKEN"), timeout);
 }

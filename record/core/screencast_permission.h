@@ -26,3 +26,8 @@ bool StoreScreenCastToken(const std::string& path, const std::string& token);
 std::unique_ptr<PortalCapture> StartPortalCapture(const std::string& tokenPath,
                                                   const char* overrideToken,
                                                   std::chrono::milliseconds answerTimeout);
+
+// StartPortalCapture for this user: the token file under $XDG_STATE_HOME (or $HOME),
+// CLIPMOOR_SCREENCAST_TOKEN, and CLIPMOOR_SCREENCAST_TIMEOUT seconds (60 when unset) for
+// the user's answer. Throws CaptureError.
+std::unique_ptr<PortalCapture> StartPortalCaptureForUser();

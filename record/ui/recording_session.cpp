@@ -1,9 +1,11 @@
 #include "record/ui/recording_session.h"
 
 #include "record/core/screen_capture.h"
+#include "record/core/screencast_permission.h"
 
-RecordingSession::RecordingSession(Project& project, TrasWinGod* hooks, QObject* parent)
-    : QObject(parent), project_(project), hooks_(hooks),
+RecordingSession::RecordingSession(Project& project, TrasWinGod* hooks, QObject* parent,
+                                   CaptureBackend backend)
+    : QObject(parent), project_(project), hooks_(hooks), backend_(backend),
       memoryLimit_(Recorder::DefaultMemoryLimit()) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &RecordingSession::Timer1Timer);
@@ -18,17 +20,29 @@ QString RecordingSession::Start(const CaptureArea& area, int32_t framesPerSecond
     try {
         // The screen's connection is opened per recording: the display may have changed
         // size since the last one.
-        capture_ = std::make_unique<ScreenCapture>();
+        std::optional<ScreenPoint> pointer;
+        pointerInPictures_ = false;
+        if (backend_ == CaptureBackend::Portal) {
+            // The desktop asks the user the first time; its token skips that later.
+            std::unique_ptr<PortalCapture> cast = StartPortalCaptureForUser();
+            pointer = cast->QueryPointer();
+            pointerInPictures_ = cast->PointerInPictures();
+            capture_ = std::move(cast);
+        } else {
+            auto screen = std::make_unique<ScreenCapture>();
+            pointer = screen->PointerPosition();
+            capture_ = std::move(screen);
+        }
         recorder_ = std::make_unique<Recorder>(project_, *capture_, clock_);
         recorder_->SetMemoryLimit(memoryLimit_);
-        recorder_->Start(area, capture_->PointerPosition(), framesPerSecond);
+        recorder_->Start(area, pointer, framesPerSecond);
     } catch (const CaptureError& error) {
         recorder_.reset();
         capture_.reset();
         return QString::fromStdString(error.what());
     }
     timer_.start(recorder_->IntervalMs());
-    if (hooks_) {
+    if (hooks_ && backend_ == CaptureBackend::X11) {
         try {
             hooks_->InstallMouseHook();
         } catch (const HookError&) {

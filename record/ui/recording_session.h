@@ -12,6 +12,7 @@
 #pragma once
 
 #include "model/project.h"
+#include "record/core/capture_choice.h"
 #include "record/core/recorder.h"
 #include "record/hooks/hot_key.h"
 #include "record/hooks/ras_win_god.h"
@@ -22,14 +23,14 @@
 
 #include <memory>
 
-class ScreenCapture;
-
 class RecordingSession final : public QObject {
     Q_OBJECT
 
 public:
-    // `hooks` may be null (no pointer track then); it must outlive the session.
-    RecordingSession(Project& project, TrasWinGod* hooks, QObject* parent = nullptr);
+    // `hooks` may be null (no pointer track then); it must outlive the session. Through
+    // the screen-cast portal the stream's cursor metadata gives the pointer track.
+    RecordingSession(Project& project, TrasWinGod* hooks, QObject* parent = nullptr,
+                     CaptureBackend backend = CaptureBackend::X11);
     ~RecordingSession() override;
 
     // Starts recording `area` at `framesPerSecond`; the first capture comes one interval
@@ -48,6 +49,9 @@ public:
     const Recorder* Engine() const { return recorder_.get(); }
     int64_t SkippedTicks() const;
     int64_t PictureBytes() const;
+    // Whether the last recording's pictures carry the pointer (a desktop without cursor
+    // metadata); its pointer track is empty then.
+    bool PointerInPictures() const { return pointerInPictures_; }
 
     // Timer1Timer: one capture (also called by the timer).
     void Timer1Timer();
@@ -71,7 +75,9 @@ private:
     TrasWinGod* hooks_;
     QTimer timer_;
     SteadyRecorderClock clock_;
-    std::unique_ptr<ScreenCapture> capture_;
+    CaptureBackend backend_;
+    std::unique_ptr<FrameSource> capture_;
+    bool pointerInPictures_ = false;
     std::unique_ptr<Recorder> recorder_;
     HotKeyModifiers modifiers_;
     int64_t memoryLimit_ = 0;
