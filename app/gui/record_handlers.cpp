@@ -7,6 +7,7 @@
 #include "record/core/capture_geometry.h"
 #include "record/core/portal_capture.h"
 #include "record/core/recorder.h"
+#include "record/core/screencast_permission.h"
 #include "record/hooks/ras_win_god.h"
 #include "record/ui/recording_session.h"
 #include "record/ui/select_form.h"
@@ -49,7 +50,22 @@ void TMainForm::FullScreenBtnClick() {
 
 void TMainForm::SelArea2BtnClick() {
     const bool recording = recording_ && recording_->Recording();
-    if (SelectArea(*record_.SelectForm, project_.Area, recording))
+    if (captureBackend_ == CaptureBackend::X11) {
+        if (SelectArea(*record_.SelectForm, project_.Area, recording))
+            UpdateAreaLabel();
+        return;
+    }
+    if (recording)
+        return;
+    // No program may read a Wayland desktop's screen: the stream's picture stands in.
+    QImage picture;
+    try {
+        picture = WholeScreenPicture(*StartPortalCaptureForUser());
+    } catch (const CaptureError& error) {
+        ShowError(QString::fromStdString(error.what()));
+        return;
+    }
+    if (SelectAreaOnPicture(*record_.SelectForm, picture, project_.Area, recording))
         UpdateAreaLabel();
 }
 

@@ -1,5 +1,7 @@
 #include "record/ui/select_form.h"
 
+#include "record/core/frame_source.h"
+
 #include "record/core/capture_geometry.h"
 
 #include <QGuiApplication>
@@ -95,19 +97,67 @@ CaptureArea PrimaryScreenArea() {
     return area;
 }
 
+namespace {
+
+// Shows the form with `picture` over `geometry` until the drag ends; returns its points
+// (the window lies at the screen origin: they are screen points).
+std::pair<QPoint, QPoint> DragOn(TSelectForm& form, const QPixmap& picture, const QRect& geometry) {
+    form.SetScreenPicture(picture);
+    form.ResetDragging();
+    form.setGeometry(0, 0, geometry.width(), geometry.height());
+    // Wayland lets no program place its windows: a full-screen one lies at the origin.
+    if (QGuiApplication::platformName() == QLatin1String("wayland"))
+        form.setWindowState(form.windowState() | Qt::WindowFullScreen);
+    form.exec(); // Esc or the platform may close it too; the points count all the same
+    form.ReleaseScreenPicture();
+    return {form.StartPoint(), form.EndPoint()};
+}
+
+} // namespace
+
 bool SelectArea(TSelectForm& form, CaptureArea& area, bool recordingTimerEnabled) {
     if (recordingTimerEnabled)
         return false;
     QScreen* screen = QGuiApplication::primaryScreen();
-    QRect geometry = screen->geometry();
-    form.SetScreenPicture(screen->grabWindow(0));
-    form.ResetDragging();
-    form.setGeometry(0, 0, geometry.width(), geometry.height());
-    form.exec(); // Esc or the platform may close it too; the points count all the same
-    // The window lies at the screen origin: its client points are screen points.
-    area = CaptureArea{form.StartPoint().x(), form.StartPoint().y(), form.EndPoint().x(),
-                       form.EndPoint().y()};
+    auto [start, end] = DragOn(form, screen->grabWindow(0), screen->geometry());
+    area = CaptureArea{start.x(), start.y(), end.x(), end.y()};
     NormaliseArea(area);
-    form.ReleaseScreenPicture();
     return true;
+}
+
+CaptureArea WindowPointsToPicturePixels(QPoint start, QPoint end, QSize windowSize,
+                                        QSize pictureSize) {
+    auto x = [&](int point) {
+        return static_cast<int32_t>(int64_t{point} * pictureSize.width() / windowSize.width());
+    };
+    auto y = [&](int point) {
+        return static_cast<int32_t>(int64_t{point} * pictureSize.height() / windowSize.height());
+    };
+    CaptureArea area{x(start.x()), y(start.y()), x(end.x()), y(end.y())};
+    NormaliseArea(area);
+    return area;
+}
+
+bool SelectAreaOnPicture(TSelectForm& form, const QImage& picture, CaptureArea& area,
+                         bool recordingTimerEnabled) {
+    if (recordingTimerEnabled)
+        return false;
+    const QRect geometry = QGuiApplication::primaryScreen()->geometry();
+    QPixmap pixmap = QPixmap::fromImage(picture);
+    // Drawn over exactly the window, whatever the scale.
+    pixmap.setDevicePixelRatio(double(picture.width()) / geometry.width());
+    auto [start, end] = DragOn(form, pixmap, geometry);
+    area = WindowPointsToPicturePixels(start, end, geometry.size(), picture.size());
+    return true;
+}
+
+QImage WholeScreenPicture(FrameSource& source) {
+    source.Begin(FullScreenArea(source.ScreenWidth(), source.ScreenHeight()));
+    const PixelPlane plane = source.Capture();
+    // Blue, green, red, unused: what Qt calls RGB32 on little-endian machines.
+    QImage picture(plane.pixels, plane.width, plane.height, plane.bytesPerRow,
+                   plane.bytesPerPixel == 4 ? QImage::Format_RGB32 : QImage::Format_BGR888);
+    QImage copy = picture.copy();
+    source.End();
+    return copy;
 }

@@ -5,6 +5,7 @@
 #include "model/project.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QPixmap>
 #include <QPoint>
 
@@ -65,3 +66,18 @@ CaptureArea PrimaryScreenArea();
 // from the previous use count). Does nothing and returns false while
 // `recordingTimerEnabled`.
 bool SelectArea(TSelectForm& form, CaptureArea& area, bool recordingTimerEnabled);
+
+// The rectangle from `start` to `end` (window points) in the pixels of a picture of
+// `pictureSize` shown over the whole of a window of `windowSize`, normalised. A screen-cast
+// stream is in device pixels, which differ from window points under (fractional) scaling.
+CaptureArea WindowPointsToPicturePixels(QPoint start, QPoint end, QSize windowSize,
+                                        QSize pictureSize);
+
+// SelectArea on a picture of the primary screen taken by the caller (a screen-cast stream's
+// picture, where the desktop lets no program read the screen); `area` is in its pixels.
+bool SelectAreaOnPicture(TSelectForm& form, const QImage& picture, CaptureArea& area,
+                         bool recordingTimerEnabled);
+
+class FrameSource;
+// The whole screen of `source` as one picture (its next capture). Throws CaptureError.
+QImage WholeScreenPicture(FrameSource& source);

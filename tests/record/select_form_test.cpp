@@ -11,9 +11,11 @@
 
 namespace {
 
-// Runs `actions` on the open selection window, then lets SelectArea return.
+// Runs `actions` on the open selection window, then lets SelectArea (or SelectAreaOnPicture
+// when `picture` is given) return.
 bool SelectWith(TSelectForm& form, CaptureArea& area,
-                const std::function<void(SelectPaintBox*)>& actions, bool recording = false) {
+                const std::function<void(SelectPaintBox*)>& actions, bool recording = false,
+                const QImage* picture = nullptr) {
     bool ran = false;
     QTimer::singleShot(0, &form, [&] {
         ran = true;
@@ -22,7 +24,8 @@ bool SelectWith(TSelectForm& form, CaptureArea& area,
         if (form.isVisible()) // the actions did not close it
             form.reject();
     });
-    bool selected = SelectArea(form, area, recording);
+    bool selected = picture ? SelectAreaOnPicture(form, *picture, area, recording)
+                            : SelectArea(form, area, recording);
     EXPECT_EQ(ran, selected);
     return selected;
 }
@@ -79,6 +82,44 @@ TEST(SelectForm, DragInAnyDirectionSelectsTheSameArea) {
     EXPECT_FALSE(SelectWith(
         form, area, [](SelectPaintBox*) {}, true));
     EXPECT_EQ(CaptureAreaLabelText(area), CaptureAreaLabelText(kept));
+}
+
+TEST(SelectForm, PointsMapToTheStreamsDevicePixels) {
+    const struct {
+        QPoint start, end;
+        QSize window, picture;
+        CaptureArea expected;
+    } cases[] = {
+        {{100, 80}, {300, 200}, {1536, 864}, {1920, 1080}, {125, 100, 375, 250}}, // 125 %
+        {{300, 200}, {100, 80}, {1536, 864}, {1920, 1080}, {125, 100, 375, 250}},
+        {{0, 0}, {1535, 863}, {1536, 864}, {1920, 1080}, {0, 0, 1918, 1078}},
+        {{10, 10}, {20, 30}, {800, 600}, {1600, 1200}, {20, 20, 40, 60}}, // 200 %
+        {{10, 10}, {20, 30}, {800, 600}, {800, 600}, {10, 10, 20, 30}},
+    };
+    for (const auto& c : cases) {
+        CaptureArea area = WindowPointsToPicturePixels(c.start, c.end, c.window, c.picture);
+        EXPECT_EQ(CaptureAreaLabelText(area), CaptureAreaLabelText(c.expected));
+    }
+}
+
+TEST(SelectForm, DragOnAStreamPictureSelectsInItsPixels) {
+    TSelectForm form;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QImage picture(screen.size() * 2, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 255));
+    CaptureArea area{};
+    ASSERT_TRUE(SelectWith(
+        form, area,
+        [&](SelectPaintBox* box) {
+            // The picture covers the window, shrunk to its points.
+            EXPECT_EQ(box->grab().toImage().pixel(screen.width() - 1, screen.height() - 1),
+                      qRgb(0, 0, 255));
+            QTest::mousePress(box, Qt::LeftButton, {}, QPoint(100, 50));
+            QTest::mouseMove(box, QPoint(300, 200));
+            QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(300, 200));
+        },
+        false, &picture));
+    EXPECT_EQ(CaptureAreaLabelText(area), " Area: ( 200,100 ) - ( 600,400 ) ");
 }
 
 TEST(SelectForm, RubberBandIsARedOutlineOverTheFrozenPicture) {

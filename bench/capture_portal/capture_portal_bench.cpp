@@ -1,0 +1,164 @@
+// Recording costs through the screen-cast portal on the headless Wayland desktop that
+// run.sh starts: whole-monitor recordings at 30 and 60 frames per second while a terminal
+// scrolls and another one types, against GStreamer's plain consumer of a stream of the same
+// monitor (`pipewiresrc ! fakesink`) over the same time. CPU times are of whole processes
+// (every thread); the compositor's share, the same for both, is not counted.
+//
+//   capture_portal [--seconds S]    (10 s per case by default)
+#include "imaging/pictavo.h"
+#include "model/project_objects.h"
+#include "record/core/capture_geometry.h"
+#include "record/core/portal_capture.h"
+#include "record/core/recorder.h"
+#include "record/core/screencast_portal.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+double CpuSeconds(const rusage& usage) {
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return CpuSeconds(usage);
+}
+
+pid_t Spawn(const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const auto& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Ends a child and returns the CPU seconds it used.
+double Reap(pid_t pid) {
+    kill(pid, SIGTERM);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    return CpuSeconds(usage);
+}
+
+// The plain consumer: GStreamer's PipeWire source into a sink that drops every buffer.
+double PlainConsumerCpuSeconds(const std::string& token, double seconds, std::string& next) {
+    ScreenCastRequest request;
+    request.restoreToken = token;
+    ScreenCastPortal portal(request);
+    next = portal.RestoreToken();
+    int fd = portal.OpenPipeWireRemote();
+    pid_t gst = Spawn({"gst-launch-1.0", "-q", "pipewiresrc", "fd=" + std::to_string(fd),
+                       "path=" + std::to_string(portal.PipeWireNode()), "always-copy=false", "!",
+                       "fakesink", "sync=false"});
+    close(fd);
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    return Reap(gst);
+}
+
+struct RecordingRun {
+    int64_t ticks = 0, skipped = 0, frames = 0;
+    double cpuSeconds = 0;
+};
+
+// The same loop as clipmoor-cli record: precise sleeps to the next due tick.
+RecordingRun Record(const std::string& token, int fps, double seconds, std::string& next) {
+    ScreenCastRequest request;
+    request.restoreToken = token;
+    PortalCapture capture(request);
+    next = capture.RestoreToken();
+    Project project;
+    SteadyRecorderClock clock;
+    Recorder recorder(project, capture, clock);
+    RecordingRun run;
+    const double cpuStart = ProcessCpuSeconds();
+    recorder.Start(FullScreenArea(capture.ScreenWidth(), capture.ScreenHeight()),
+                   capture.QueryPointer(), fps);
+    const int64_t deadline = clock.NowMs() + int64_t(seconds * 1000);
+    while (recorder.Recording()) {
+        const int64_t now = clock.NowMs();
+        if (now >= deadline)
+            break;
+        const int64_t due = recorder.NextTickDueMs();
+        if (now < due) {
+            timespec until{};
+            until.tv_sec = std::min(due, deadline) / 1000;
+            until.tv_nsec = (std::min(due, deadline) % 1000) * 1000000;
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+            continue;
+        }
+        if (recorder.Tick() == TickOutcome::Stopped)
+            std::printf("  stopped: %s\n", recorder.StopMessage().c_str());
+        ++run.ticks;
+    }
+    recorder.Stop();
+    run.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+    run.skipped = recorder.SkippedTicks();
+    run.frames = recorder.FramesRecorded();
+    ClearObjects(project);
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 10;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
+            seconds = std::atof(argv[++i]);
+    const char* approved = std::getenv("CLIPMOOR_TEST_SCREENCAST_TOKEN");
+    if (!approved || !LoadPictavo(CLIPMOOR_PROGRAM_DIR "/")) {
+        std::fprintf(stderr, "capture_portal: run by run.sh (a desktop and a token are needed)\n");
+        return 1;
+    }
+    // What changes: a terminal that scrolls a line every 16 ms, another typing 10 characters a
+    // second.
+    pid_t scrolling =
+        Spawn({"foot", "sh", "-c", "while :; do echo $RANDOM$RANDOM$RANDOM; sleep 0.016; done"});
+    pid_t typing = Spawn({"foot", "sh", "-c", "while :; do printf x; sleep 0.1; done"});
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+
+    std::string token = approved;
+    try {
+        const double plain = PlainConsumerCpuSeconds(token, seconds, token);
+        std::printf("plain consumer (gst pipewiresrc ! fakesink): %.2f s CPU in %.0f s (%.1f %%)\n",
+                    plain, seconds, 100.0 * plain / seconds);
+        for (int fps : {30, 60}) {
+            RecordingRun run = Record(token, fps, seconds, token);
+            std::printf("%3d fps: ticks %lld, skipped %lld, frames %lld, CPU %.2f s (%.1f %%, "
+                        "%.2f ms a tick), %.2fx the plain consumer\n",
+                        fps, (long long)run.ticks, (long long)run.skipped, (long long)run.frames,
+                        run.cpuSeconds, 100.0 * run.cpuSeconds / seconds,
+                        run.ticks ? 1000.0 * run.cpuSeconds / double(run.ticks) : 0.0,
+                        plain > 0 ? run.cpuSeconds / plain : 0.0);
+        }
+    } catch (const CaptureError& error) {
+        std::fprintf(stderr, "capture_portal: %s\n", error.what());
+        Reap(scrolling);
+        Reap(typing);
+        return 1;
+    }
+    Reap(scrolling);
+    Reap(typing);
+    return 0;
+}
