@@ -18,11 +18,32 @@
 namespace {
 
 constexpr size_t kChunkSize = 1 << 20;
+// A large file's bytes are handed to the disk every this many while it is written, so that
+// the sync before its rename waits only for the last of them.
+constexpr uint64_t kWritebackChunk = 8 << 20;
 constexpr size_t kMinDirectRowBytes = 512;
 
 uint32_t DecodeU32(const uint8_t* bytes) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// Writes every byte at offset, or at the file position when offset is negative; 0 or errno.
+int WriteAll(int fd, const uint8_t* data, size_t size, int64_t offset) {
+    while (size > 0) {
+        const ssize_t written = offset < 0 ? ::write(fd, data, size)
+                                           : ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (written < 0) {
+            if (errno != EINTR)
+                return errno;
+            continue;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+        if (offset >= 0)
+            offset += written;
+    }
+    return 0;
 }
 
 mode_t CurrentUmask() {
@@ -291,15 +312,14 @@ std::string FileWriter::CommitFailureMessage(int error) const {
 }
 
 void FileWriter::WriteOut(const uint8_t* data, size_t size) {
-    while (size > 0 && error_ == 0) {
-        ssize_t written = ::write(fd_, data, size);
-        if (written < 0) {
-            if (errno != EINTR)
-                error_ = errno;
-            continue;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
+    if (error_ == 0)
+        error_ = WriteAll(fd_, data, size, -1);
+    fileSize_ += size;
+    if (fileSize_ - writebackStart_ >= kWritebackChunk) {
+        // Only starts the writing; a failure shows in the sync of Commit.
+        sync_file_range(fd_, static_cast<off_t>(writebackStart_),
+                        static_cast<off_t>(fileSize_ - writebackStart_), SYNC_FILE_RANGE_WRITE);
+        writebackStart_ = fileSize_;
     }
 }
 
@@ -320,6 +340,13 @@ void FileWriter::Write(const void* data, size_t size) {
     }
     std::memcpy(buffer_.get() + used_, bytes, size);
     used_ += size;
+}
+
+void FileWriter::WriteAt(uint64_t offset, const void* data, size_t size) {
+    Flush();
+    if (error_ == 0)
+        error_ =
+            WriteAll(fd_, static_cast<const uint8_t*>(data), size, static_cast<int64_t>(offset));
 }
 
 void FileWriter::WriteU32(uint32_t value) {

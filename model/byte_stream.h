@@ -76,6 +76,8 @@ public:
     void Write(const void* data, size_t size);
     void WriteU32(uint32_t value);
     void WriteI32(int32_t value) { WriteU32(static_cast<uint32_t>(value)); }
+    // Overwrites bytes already written, from offset on (a header completed at the end).
+    void WriteAt(uint64_t offset, const void* data, size_t size);
 
     // Flushes, syncs and renames the file over the target. Returns 0 or the first errno.
     int Commit();
@@ -94,6 +96,8 @@ private:
     bool replacesFile_;                 // a file of that name was there before
     std::unique_ptr<uint8_t[]> buffer_; // not zero-filled: small saves touch only a little
     size_t used_ = 0;
+    uint64_t fileSize_ = 0;       // bytes handed to write so far
+    uint64_t writebackStart_ = 0; // the first of them not yet handed to the disk
     int error_ = 0;
     bool committed_ = false;
 };

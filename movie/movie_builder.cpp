@@ -111,10 +111,8 @@ public:
                                                         : MachineThreads()),
           progress_(progress), width_(project.MovieWidth), height_(project.MovieHeight) {}
 
-    ~MovieBuilder() {
-        if (!written_)
-            ResetCharacterIds();
-    }
+    // The next movie's character ids start at 1 again, whether this one was written or not.
+    ~MovieBuilder() { ResetCharacterIds(); }
 
     Result Run(const std::string& fileName) {
         if (Result prepared = PrepareMovieProject(project_, framesPerSecond_); !prepared)
@@ -130,9 +128,23 @@ public:
                                                               : kMovieTooManyDepthsMessage);
         lastFrame_ = static_cast<int32_t>(lastFrame);
         timeline_.emplace(project_, framesPerSecond_);
+
+        // Written beside the target and renamed over it: a failed export keeps the old movie.
+        // The tags go to the file as they are made, while later pictures are being encoded.
+        std::string failure;
+        file_ = FileWriter::CreateReplacing(fileName, &failure);
+        if (!file_)
+            return Result::Failure(failure);
+        movie_.emplace(
+            [this](const uint8_t* data, size_t size) {
+                file_->Write(data, size);
+                return true;
+            },
+            width_ * kTwipsPerPixel, height_ * kTwipsPerPixel,
+            static_cast<uint32_t>(std::trunc(framesPerSecond_)));
         StartEncodingPictures();
 
-        movie_.Add(new FCTSetBackgroundColor(new FColor(255, 255, 255)));
+        movie_->Add(new FCTSetBackgroundColor(new FColor(255, 255, 255)));
         AddPointerShape();
 
         for (int32_t k = 0; k <= lastFrame_; ++k) {
@@ -140,32 +152,22 @@ public:
                 return Result::Failure(failure_);
             if (CharacterIdsExhausted())
                 return Result::Failure(kMovieTooManyCharactersMessage);
+            if (movie_->State() == FMovieWrite::Refused)
+                return Result::Failure(kMovieExceedsFormatMessage);
             if (progress_)
                 progress_(k + 1, lastFrame_ + 1);
         }
 
-        if (movie_.ExceedsFormatLimits())
+        std::vector<uint8_t> header;
+        const FMovieWrite written = movie_->Finish(header);
+        if (written == FMovieWrite::Refused)
             return Result::Failure(CharacterIdsExhausted() ? kMovieTooManyCharactersMessage
                                                            : kMovieExceedsFormatMessage);
-        const int32_t fps = static_cast<int32_t>(std::trunc(framesPerSecond_));
-        // Written beside the target and renamed over it: a failed export keeps the old movie.
-        std::string failure;
-        std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(fileName, &failure);
-        if (!file)
-            return Result::Failure(failure);
-        const FMovieWrite written = movie_.WriteMovie(
-            [&file](const uint8_t* data, size_t size) {
-                file->Write(data, size);
-                return true;
-            },
-            width_ * kTwipsPerPixel, height_ * kTwipsPerPixel, static_cast<uint32_t>(fps));
-        written_ = true; // the library restarted its character ids
-        if (written == FMovieWrite::Refused)
-            return Result::Failure(kMovieExceedsFormatMessage);
         if (written != FMovieWrite::Written)
             return Result::Failure(kCannotCreateFileMessage);
-        if (int error = file->Commit())
-            return Result::Failure(file->CommitFailureMessage(error));
+        file_->WriteAt(0, header.data(), header.size());
+        if (int error = file_->Commit())
+            return Result::Failure(file_->CommitFailureMessage(error));
         return {};
     }
 
@@ -196,7 +198,7 @@ private:
         for (const auto& edge : arrow)
             shape->AddRecord(new FShapeRecEdgeStraight(edge[0], edge[1]));
         shape->AddRecord(new FShapeRecEnd());
-        movie_.Add(shape);
+        movie_->Add(shape);
     }
 
     bool BuildFrame(int32_t k) {
@@ -219,7 +221,7 @@ private:
                 break;
             case FrameChange::Remove:
                 if (build.placed)
-                    movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
+                    movie_->Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
                 break;
             case FrameChange::None:
                 break;
@@ -227,15 +229,15 @@ private:
         }
 
         if (pointerDepth_ > 0)
-            movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(pointerDepth_)));
+            movie_->Add(new FCTRemoveObject2(static_cast<uint16_t>(pointerDepth_)));
         if (!NextDepth(pointerDepth_))
             return false;
         const PointerSample pointer = timeline_->PointerAt(k);
-        movie_.Add(new FCTPlaceObject2(
+        movie_->Add(new FCTPlaceObject2(
             0, 0, 1, 0, static_cast<uint16_t>(pointerDepth_), pointerShapeId_,
             new FMatrix(0, 0, 0, 0, 0, 0, pointer.X * kTwipsPerPixel, pointer.Y * kTwipsPerPixel),
             nullptr, 0, nullptr, 0));
-        movie_.Add(new FCTShowFrame());
+        movie_->Add(new FCTShowFrame());
         return true;
     }
 
@@ -262,14 +264,14 @@ private:
             UpdateText(object, build, point);
             break;
         case KindVector:
-            movie_.Add(new FCTPlaceObject2(0, 1, 0, 1, static_cast<uint16_t>(build.depth), 0,
-                                           nullptr, nullptr,
-                                           static_cast<uint16_t>(MorphRatio(point)), nullptr, 0));
+            movie_->Add(new FCTPlaceObject2(0, 1, 0, 1, static_cast<uint16_t>(build.depth), 0,
+                                            nullptr, nullptr,
+                                            static_cast<uint16_t>(MorphRatio(point)), nullptr, 0));
             break;
         case KindPicture: {
             const PictureLook look =
                 PictureLookAt(object, point, build.jpegWidth, build.jpegHeight);
-            movie_.Add(new FCTPlaceObject2(
+            movie_->Add(new FCTPlaceObject2(
                 0, 0, 0, 1, static_cast<uint16_t>(build.depth), 0,
                 NewMatrix(PictureMatrix(look, build.jpegWidth, build.jpegHeight)), nullptr, 0,
                 nullptr, 0));
@@ -322,7 +324,7 @@ private:
     }
 
     void PlaceText(const ObjectBuild& build, const TextLook& look, int32_t size, int32_t half) {
-        movie_.Add(new FCTPlaceObject2(
+        movie_->Add(new FCTPlaceObject2(
             0, 0, 1, 0, static_cast<uint16_t>(build.depth),
             static_cast<uint16_t>(build.characterId),
             NewMatrix(TextMatrix(look.rotation, look.left, look.top, size, half)), nullptr, 0,
@@ -362,8 +364,8 @@ private:
                 BuildGlyphShape(*glyph, characters[i], fontName.c_str(), faces_);
             font->AddGlyphShape(glyph);
         }
-        movie_.Add(font.release());
-        movie_.Add(MakeFontInfo(build.fontId, characters));
+        movie_->Add(font.release());
+        movie_->Add(MakeFontInfo(build.fontId, characters));
 
         // The widest state furthest out decides: every state in between is within it.
         if (HalfTextWidth(index,
@@ -383,12 +385,12 @@ private:
         const auto half = static_cast<int32_t>(TextWidth(build.glyphAdvances, size) / 2);
         FDTDefineText2* text = MakeTextDefinition(build, size, half, look.color);
         build.characterId = text->CharacterId();
-        movie_.Add(text);
+        movie_->Add(text);
         PlaceText(build, look, size, half);
     }
 
     void UpdateText(const AnimObject& object, ObjectBuild& build, const AnimationPoint& point) {
-        movie_.Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
+        movie_->Add(new FCTRemoveObject2(static_cast<uint16_t>(build.depth)));
         PlaceTextAt(build, TextLookAt(object, point));
     }
 
@@ -425,13 +427,13 @@ private:
             morph->AddStartRecord(new FShapeRecEnd());
             morph->AddEndRecord(new FShapeRecEnd());
         }
-        movie_.Add(morph);
-        build.depth = ObjectDepth(index);
         build.characterId = morph->CharacterId();
+        movie_->Add(morph); // written and deleted
+        build.depth = ObjectDepth(index);
         build.placed = true;
-        movie_.Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(build.depth),
-                                       static_cast<uint16_t>(build.characterId), nullptr, nullptr,
-                                       0, nullptr, 0));
+        movie_->Add(new FCTPlaceObject2(0, 0, 1, 0, static_cast<uint16_t>(build.depth),
+                                        static_cast<uint16_t>(build.characterId), nullptr, nullptr,
+                                        0, nullptr, 0));
         return true;
     }
 
@@ -518,11 +520,10 @@ private:
             return false;
         }
 
-        jpegBlocks_.push_back(std::move(jpeg.data));
-        auto* bits =
-            new FDTDefineBitsJPEG2(jpegBlocks_.back().get(), static_cast<uint32_t>(jpeg.size));
+        // The tag is written when it is added, so the JPEG block may go after this function.
+        auto* bits = new FDTDefineBitsJPEG2(jpeg.data.get(), static_cast<uint32_t>(jpeg.size));
         const uint16_t bitsId = bits->CharacterId();
-        movie_.Add(bits);
+        movie_->Add(bits);
 
         int32_t bw = s.Right - s.Left;
         int32_t bh = s.Bottom - s.Top;
@@ -549,12 +550,11 @@ private:
         shape->AddRecord(new FShapeRecEdgeStraight(pw * kTwipsPerPixel, 0));
         shape->AddRecord(new FShapeRecEdgeStraight(0, ph * kTwipsPerPixel));
         shape->AddRecord(new FShapeRecEnd());
-        movie_.Add(shape);
-
-        build.depth = ObjectDepth(index);
         build.characterId = shape->CharacterId();
+        movie_->Add(shape); // written and deleted
+        build.depth = ObjectDepth(index);
         build.placed = true;
-        movie_.Add(new FCTPlaceObject2(
+        movie_->Add(new FCTPlaceObject2(
             0, 0, 1, 0, static_cast<uint16_t>(build.depth),
             static_cast<uint16_t>(build.characterId),
             NewMatrix(PictureMatrix({s.Left, s.Top, s.Rotation, bw, bh}, pw, ph)), nullptr, 0,
@@ -593,17 +593,15 @@ private:
     const int32_t width_;
     const int32_t height_;
 
-    FObjCollection movie_;
+    std::unique_ptr<FileWriter> file_;
+    std::optional<FMovieStream> movie_; // writes to file_
     GlyphFaceCache faces_;
-    // JPEG blocks are referenced, not copied, by their tags until the movie is written.
-    std::vector<std::shared_ptr<const uint8_t>> jpegBlocks_;
     std::vector<int32_t> pictureOrder_; // object indexes, in the order of their definitions
     size_t picturesQueued_ = 0;
     // Declared last: destroyed first, it waits for its workers before the rest goes.
     std::optional<JpegEncodePool> pool_;
     std::vector<ObjectBuild> objects_; // one per object of the Project
     std::string failure_;
-    bool written_ = false;
 
     int32_t lastFrame_ = 0;
     int32_t depthCounter_ = 1;

@@ -1,5 +1,6 @@
 #include "swf/container.h"
 
+#include "swf/movie_stream.h"
 #include "swf/objects.h"
 #include "swf/stream.h"
 
@@ -9,22 +10,6 @@
 #include <memory>
 
 namespace {
-
-constexpr uint32_t kMaxFrames = 0xFFFF;
-constexpr uint32_t kMaxFrameRate = 255;
-constexpr uint32_t kFixedFrameBits = 17;
-// The rectangle's bit count is a 5-bit field.
-constexpr uint32_t kMaxFrameBits = 31;
-
-// 17-bit fields whenever the size fits them, so ordinary movies keep their familiar header.
-uint32_t FrameRectBits(int32_t widthTwips, int32_t heightTwips) {
-    const uint32_t needed = BitsNeeded(MaxMagnitude(0, widthTwips, 0, heightTwips), 1);
-    return needed <= kFixedFrameBits ? kFixedFrameBits : needed;
-}
-
-uint32_t FrameRectBytes(uint32_t bits) {
-    return (5 + 4 * bits + 7) / 8;
-}
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -46,7 +31,7 @@ void FObjCollection::Add(FObj* tag) {
 }
 
 bool FObjCollection::ExceedsFormatLimits() const {
-    if (frameCount > kMaxFrames || CharacterIdsExhausted()) {
+    if (frameCount > kMaxMovieFrames || CharacterIdsExhausted()) {
         return true;
     }
     for (const FObj* tag : tags) {
@@ -59,9 +44,8 @@ bool FObjCollection::ExceedsFormatLimits() const {
 
 bool FObjCollection::Compose(FSWFStream& movie, int32_t widthTwips, int32_t heightTwips,
                              uint32_t framesPerSecond) {
-    const uint32_t rectBits = FrameRectBits(widthTwips, heightTwips);
-    if (framesPerSecond > kMaxFrameRate || rectBits > kMaxFrameBits || widthTwips < 0 ||
-        heightTwips < 0) {
+    const size_t headerSize = MovieHeader(0, widthTwips, heightTwips, framesPerSecond, 0).size();
+    if (headerSize == 0) {
         return false;
     }
     if (ExceedsFormatLimits()) {
@@ -69,8 +53,7 @@ bool FObjCollection::Compose(FSWFStream& movie, int32_t widthTwips, int32_t heig
         return false;
     }
 
-    const uint32_t headerSize = 12 + FrameRectBytes(rectBits);
-    for (uint32_t i = 0; i < headerSize; ++i) {
+    for (size_t i = 0; i < headerSize; ++i) {
         movie.PutByte(0);
     }
     for (FObj* tag : tags) {
@@ -84,22 +67,9 @@ bool FObjCollection::Compose(FSWFStream& movie, int32_t widthTwips, int32_t heig
         ResetCharacterIds();
         return false;
     }
-    FSWFStream header;
-    header.PutByte('F');
-    header.PutByte('W');
-    header.PutByte('S');
-    header.PutByte(4);
-    header.PutU32(static_cast<uint32_t>(fileLength));
-    header.PutBits(rectBits, 5);
-    header.PutBits(0, rectBits);
-    header.PutBits(static_cast<uint32_t>(widthTwips), rectBits);
-    header.PutBits(0, rectBits);
-    header.PutBits(static_cast<uint32_t>(heightTwips), rectBits);
-    header.Align();
-    header.PutByte(0); // frame rate, 8.8 fixed point: no fraction
-    header.PutByte(static_cast<uint8_t>(framesPerSecond));
-    header.PutU16(static_cast<uint16_t>(frameCount));
-    std::memcpy(movie.Bytes(), header.Bytes(), headerSize);
+    const std::vector<uint8_t> header =
+        MovieHeader(fileLength, widthTwips, heightTwips, framesPerSecond, frameCount);
+    std::memcpy(movie.Bytes(), header.data(), headerSize);
     return true;
 }
 

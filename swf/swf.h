@@ -5,6 +5,7 @@
 #include "swf/container.h"
 #include "swf/control_tags.h"
 #include "swf/morph.h"
+#include "swf/movie_stream.h"
 #include "swf/objects.h"
 #include "swf/records.h"
 #include "swf/shape_records.h"
