@@ -158,43 +158,45 @@ void JpegEncodePool::Submit(const JpegJob& job) {
     jobQueued_.notify_one();
 }
 
+std::shared_ptr<JpegEncodePool::Slot> JpegEncodePool::FirstUnstarted() const {
+    for (const std::shared_ptr<Slot>& slot : slots_)
+        if (!slot->started)
+            return slot;
+    return nullptr;
+}
+
+void JpegEncodePool::Encode(Slot& slot, std::unique_lock<std::mutex>& lock) {
+    slot.started = true;
+    lock.unlock();
+    EncodedJpeg result = EncodeJpegJob(slot.job, quality_);
+    lock.lock();
+    slot.result = std::move(result);
+    slot.done = true;
+    jobDone_.notify_all();
+}
+
 EncodedJpeg JpegEncodePool::TakeNext() {
     std::unique_lock lock(mutex_);
-    std::shared_ptr<Slot> slot = slots_.front();
-    if (!slot->started && workers_.empty()) {
-        slot->started = true;
-        lock.unlock();
-        slot->result = EncodeJpegJob(slot->job, quality_);
-        lock.lock();
-        slot->done = true;
+    const std::shared_ptr<Slot> due = slots_.front();
+    // Rather than wait, the caller encodes a job nobody has started: the core it holds would
+    // otherwise idle.
+    while (!due->done) {
+        if (const std::shared_ptr<Slot> idle = FirstUnstarted())
+            Encode(*idle, lock);
+        else
+            jobDone_.wait(lock);
     }
-    jobDone_.wait(lock, [&] { return slot->done; });
     slots_.pop_front();
-    return std::move(slot->result);
+    return std::move(due->result);
 }
 
 void JpegEncodePool::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
         std::shared_ptr<Slot> slot;
-        jobQueued_.wait(lock, [&] {
-            if (stopping_)
-                return true;
-            for (const std::shared_ptr<Slot>& candidate : slots_)
-                if (!candidate->started) {
-                    slot = candidate;
-                    return true;
-                }
-            return false;
-        });
+        jobQueued_.wait(lock, [&] { return stopping_ || (slot = FirstUnstarted()); });
         if (stopping_)
             return;
-        slot->started = true;
-        lock.unlock();
-        EncodedJpeg result = EncodeJpegJob(slot->job, quality_);
-        lock.lock();
-        slot->result = std::move(result);
-        slot->done = true;
-        jobDone_.notify_all();
+        Encode(*slot, lock);
     }
 }

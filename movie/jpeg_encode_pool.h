@@ -1,5 +1,6 @@
 // Encodes the pictures of a movie to JPEG on worker threads, ahead of the builder that
-// places them, and hands the results back in the order the pictures were queued. At most
+// places them, and hands the results back in the order the pictures were queued. The caller's
+// thread encodes too whenever it would otherwise wait for a result. At most
 // a fixed number of pictures are queued or waiting to be taken, so memory stays bounded
 // however long the movie is.
 #pragma once
@@ -43,9 +44,9 @@ int MachineThreads();
 
 class JpegEncodePool {
 public:
-    // threads workers (at most 1 when the image library cannot take the quality per call:
-    // jobs are then encoded by TakeNext on the caller's thread); at most `window` jobs
-    // (at least 1) queued, running or waiting to be taken.
+    // threads workers besides the caller's thread (none when the image library cannot take
+    // the quality per call: TakeNext then encodes every job); at most `window` jobs (at
+    // least 1) queued, running or waiting to be taken.
     JpegEncodePool(int quality, int threads, size_t window);
     // Cancels: queued jobs are dropped, running ones finish, every temporary file is gone.
     ~JpegEncodePool();
@@ -58,7 +59,8 @@ public:
     void Submit(const JpegJob& job);
     // Jobs queued and not yet taken.
     size_t Pending() const;
-    // The result of the oldest job not yet taken, waiting for it. Call only while Pending().
+    // The result of the oldest job not yet taken, encoding queued jobs on this thread until
+    // it is done. Call only while Pending().
     EncodedJpeg TakeNext();
 
 private:
@@ -70,6 +72,10 @@ private:
     };
 
     void Work();
+    // The oldest queued job no thread has started, or null; with mutex_ held.
+    std::shared_ptr<Slot> FirstUnstarted() const;
+    // Encodes slot's job with lock (on mutex_) released meanwhile, and marks it done.
+    void Encode(Slot& slot, std::unique_lock<std::mutex>& lock);
 
     const int quality_;
     const size_t window_;

@@ -492,8 +492,10 @@ private:
         }
         if (pictureOrder_.empty())
             return;
-        // A few pictures per worker keep every worker busy while the builder takes results.
-        pool_.emplace(jpegQuality_, encodingThreads_, 2 * static_cast<size_t>(encodingThreads_));
+        // This thread encodes while it waits for a picture, so it counts as one of the threads.
+        // A few pictures per thread keep every thread busy while the builder takes results.
+        pool_.emplace(jpegQuality_, encodingThreads_ - 1,
+                      2 * static_cast<size_t>(encodingThreads_));
         QueuePictures();
     }
 
