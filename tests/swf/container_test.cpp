@@ -165,3 +165,35 @@ TEST_F(ContainerTest, RefusesFrameRatesAndSizesTheHeaderCannotHold) {
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(movie.WriteMovie(path.c_str(), 20, 20, 255));
 }
+
+TEST_F(ContainerTest, StreamedMovieIsTheWrittenMovieOnceItsHeaderIsPut) {
+    const auto addTags = [](auto& movie) {
+        movie.Add(new FCTSetBackgroundColor(new FColor(1, 2, 3)));
+        movie.Add(new FDTDefineBitsJPEG2(kTinyJpeg, sizeof kTinyJpeg));
+        movie.Add(new FCTShowFrame);
+        movie.Add(new FCTShowFrame);
+    };
+    FObjCollection whole;
+    addTags(whole);
+    const std::string path = PathOf("whole.swf");
+    ASSERT_TRUE(whole.WriteMovie(path.c_str(), 76800, 43200, 30));
+
+    std::vector<uint8_t> streamed;
+    const FByteSink collect = [&streamed](const uint8_t* data, size_t size) {
+        streamed.insert(streamed.end(), data, data + size);
+        return true;
+    };
+    FMovieStream stream(collect, 76800, 43200, 30);
+    addTags(stream);
+    std::vector<uint8_t> header;
+    ASSERT_EQ(stream.Finish(header), FMovieWrite::Written);
+    ASSERT_LE(header.size(), streamed.size());
+    std::copy(header.begin(), header.end(), streamed.begin());
+    EXPECT_EQ(streamed, ReadFileBytes(path));
+
+    EXPECT_EQ(FMovieStream(collect, 20, 20, 256).State(), FMovieWrite::Refused);
+    FMovieStream tooLong(collect, 20, 20, 5);
+    for (uint32_t i = 0; i <= kMaxMovieFrames; ++i)
+        tooLong.Add(new FCTShowFrame);
+    EXPECT_EQ(tooLong.Finish(header), FMovieWrite::Refused);
+}
