@@ -85,8 +85,11 @@ struct ScreenCastStream::State {
     pw_context* context = nullptr;
     pw_core* core = nullptr;
     pw_stream* stream = nullptr;
+    pw_registry* registry = nullptr;
     spa_hook coreListener{};
     spa_hook streamListener{};
+    spa_hook registryListener{};
+    uint32_t node = 0;
 
     // Shared with the stream's thread.
     mutable std::mutex mutex;
@@ -243,6 +246,12 @@ struct ScreenCastStream::State {
         if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
             static_cast<State*>(data)->Fail(kStreamEnded);
     }
+    // The node goes away when the monitor or the cast does; the stream itself only pauses.
+    static void OnGlobalRemoved(void* data, uint32_t id) {
+        auto* self = static_cast<State*>(data);
+        if (id == self->node)
+            self->Fail(kStreamEnded);
+    }
     static void OnCoreError(void* data, uint32_t id, int, int, const char*) {
         if (id == PW_ID_CORE)
             static_cast<State*>(data)->Fail(kStreamEnded);
@@ -253,6 +262,8 @@ struct ScreenCastStream::State {
             pw_thread_loop_stop(loop);
         if (stream)
             pw_stream_destroy(stream);
+        if (registry)
+            pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry));
         if (core)
             pw_core_disconnect(core);
         if (context)
@@ -281,6 +292,12 @@ ScreenCastStream::ScreenCastStream(int pipewireFd, uint32_t node,
         events.error = State::OnCoreError;
         return events;
     }();
+    static const pw_registry_events registryEvents = [] {
+        pw_registry_events events{};
+        events.version = PW_VERSION_REGISTRY_EVENTS;
+        events.global_remove = State::OnGlobalRemoved;
+        return events;
+    }();
     static const pw_stream_events streamEvents = [] {
         pw_stream_events events{};
         events.version = PW_VERSION_STREAM_EVENTS;
@@ -295,6 +312,10 @@ ScreenCastStream::ScreenCastStream(int pipewireFd, uint32_t node,
     int connected = -1;
     if (s.core) {
         pw_core_add_listener(s.core, &s.coreListener, &coreEvents, &s);
+        s.node = node;
+        s.registry = pw_core_get_registry(s.core, PW_VERSION_REGISTRY, 0);
+        if (s.registry)
+            pw_registry_add_listener(s.registry, &s.registryListener, &registryEvents, &s);
         s.stream =
             pw_stream_new(s.core, "Clipmoor recording",
                           pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
