@@ -1,6 +1,7 @@
-// clipmoor-cli export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html [--player]]:
-// builds the project's movie without a window and optionally the page that embeds it; with
-// --player the page loads the browser player, copied next to it, and plays without Flash.
+// clipmoor-cli export PROJECT.fmo OUT.swf|.mp4|.webm|.gif [--format F] [--fps N]
+// [--compression C] [--html [--player]]: builds the project's movie or video without a window
+// and, for a movie, optionally the page that embeds it; with --player the page loads the
+// browser player, copied next to it, and plays without Flash.
 #include "cli_command.h"
 
 #include "imaging/pictavo.h"
@@ -9,17 +10,26 @@
 #include "movie/movie_builder.h"
 #include "movie/player_files.h"
 #include "movie/publish.h"
+#include "movie/timeline.h"
+#include "video/video_export.h"
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 
 namespace {
 
+constexpr const char* kUsage =
+    "clipmoor-cli export PROJECT.fmo OUT.swf|.mp4|.webm|.gif [--format swf|mp4|webm|gif] "
+    "[--fps N] [--compression C] [--html [--player]]";
+
+volatile std::sig_atomic_t interrupted = 0;
+
 int Usage(const std::string& problem) {
     std::cerr << "clipmoor-cli export: " << problem << "\n"
-              << "Usage: clipmoor-cli export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] "
-                 "[--html [--player]]\n";
+              << "Usage: " << kUsage << "\n";
     return 2;
 }
 
@@ -29,18 +39,43 @@ struct ProjectHolder {
     ~ProjectHolder() { ClearObjects(project); }
 };
 
+int WriteVideo(Project& project, const std::string& path, const VideoExportSettings& settings) {
+    // Ctrl+C stops the video and removes its unfinished file.
+    std::signal(SIGINT, [](int) { interrupted = 1; });
+    std::signal(SIGTERM, [](int) { interrupted = 1; });
+    const Result written =
+        ExportVideo(project, path, settings, [](int32_t, int32_t) { return !interrupted; });
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (!written) {
+        std::cerr << written.message << "\n";
+        return 1;
+    }
+    std::cout << "Wrote " << path << " (" << project.MovieWidth << " x " << project.MovieHeight
+              << " pixels, " << MovieTimeline::FrameCountOf(project, settings.framesPerSecond)
+              << " frames at " << settings.framesPerSecond << " frames per second)\n";
+    return 0;
+}
+
 int RunExport(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     std::optional<int32_t> fps;
     std::optional<int32_t> compression;
     bool html = false;
     bool player = false;
+    std::string format;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--html") {
             html = true;
         } else if (arg == "--player") {
             player = true;
+        } else if (arg == "--format") {
+            if (i + 1 >= args.size())
+                return Usage(arg + " needs a value");
+            format = args[++i];
+            if (format != "swf" && !VideoFormatNamed(format))
+                return Usage("--format must be swf, mp4, webm or gif");
         } else if (arg == "--fps" || arg == "--compression") {
             if (i + 1 >= args.size())
                 return Usage(arg + " needs a value");
@@ -62,11 +97,16 @@ int RunExport(const std::vector<std::string>& args) {
         }
     }
     if (files.size() != 2)
-        return Usage("give the project file and the movie file");
+        return Usage("give the project file and the movie or video file");
     if (player && !html)
         return Usage("--player goes with --html");
     const std::string& projectPath = files[0];
     const std::string& moviePath = files[1];
+    // The extension decides unless --format does; anything but a video's is a movie.
+    const std::optional<VideoFormat> video =
+        format.empty() ? VideoFormatNamed(moviePath) : VideoFormatNamed(format);
+    if (video && html)
+        return Usage("--html goes with a Flash movie, not a video");
 
     if (!LoadPictavo(ExecutableFolder())) {
         std::cerr << kPictavoLoadError << "\n";
@@ -80,6 +120,10 @@ int RunExport(const std::vector<std::string>& args) {
         return 1;
     }
     const int32_t framesPerSecond = fps.value_or(project.FramesPerSecond);
+    if (video)
+        return WriteVideo(project, moviePath,
+                          {*video, static_cast<double>(framesPerSecond),
+                           compression.value_or(project.Compression)});
     const MovieSettings settings{static_cast<double>(framesPerSecond),
                                  JpegQuality(compression.value_or(project.Compression))};
 
@@ -116,13 +160,12 @@ int RunExport(const std::vector<std::string>& args) {
     return 0;
 }
 
-CliCommandRegistration reg({"export",
-                            "export PROJECT.fmo MOVIE.swf [--fps N] [--compression C] [--html "
-                            "[--player]]",
+CliCommandRegistration reg({"export", kUsage + std::strlen("clipmoor-cli "),
                             "Build the project's Flash movie (and with --html the page that "
                             "embeds it, named after the movie with the extension .htm; with "
                             "--player the page plays without Flash, the browser player copied "
-                            "beside it).",
+                            "beside it), or with the extension (or --format) mp4, webm or gif "
+                            "the video of the same frames.",
                             RunExport});
 
 } // namespace

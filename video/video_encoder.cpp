@@ -1,0 +1,321 @@
+#include "video/video_encoder.h"
+
+#include "video/palette_filter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+struct FormatInfo {
+    VideoFormat format;
+    const char* extension;
+    const char* muxer;
+    const char* encoder; // by name; null: the GIF encoder by id
+    const char* title;   // for messages
+};
+constexpr FormatInfo kFormats[] = {
+    {VideoFormat::Mp4, "mp4", "mp4", "libx264", "MP4 (H.264)"},
+    {VideoFormat::WebM, "webm", "webm", "libvpx-vp9", "WebM (VP9)"},
+    {VideoFormat::Gif, "gif", "gif", nullptr, "GIF"},
+};
+
+const FormatInfo& InfoOf(VideoFormat format) {
+    for (const FormatInfo& info : kFormats)
+        if (info.format == format)
+            return info;
+    return kFormats[0];
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The name without its folder, and its folder ("." when it has none).
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The quality settings: one scale for both codecs' constant-quality factors.
+std::string QualityFactor(VideoFormat format, int32_t compression) {
+    const int32_t c = std::clamp(compression, 0, 100);
+    // H.264 18 (visually lossless) to 38; VP9 20 to 50 (its scale reaches 63).
+    const int32_t factor = format == VideoFormat::Mp4 ? 18 + c / 5 : 20 + c * 3 / 10;
+    return std::to_string(factor);
+}
+
+} // namespace
+
+std::optional<VideoFormat> VideoFormatNamed(const std::string& name) {
+    std::string word = Lower(name);
+    if (const size_t dot = word.rfind('.'); dot != std::string::npos)
+        word = word.substr(dot + 1);
+    for (const FormatInfo& info : kFormats)
+        if (word == info.extension)
+            return info.format;
+    return std::nullopt;
+}
+
+const char* VideoFormatExtension(VideoFormat format) {
+    return InfoOf(format).extension;
+}
+
+struct VideoEncoder::State {
+    VideoEncoderSettings settings;
+    std::string targetPath;
+    std::string temporaryPath;
+    AVFormatContext* muxer = nullptr;
+    AVCodecContext* encoder = nullptr;
+    AVStream* stream = nullptr;
+    SwsContext* converter = nullptr;
+    AVFrame* frame = nullptr; // the encoder's input, kept for repeats
+    AVPacket* packet = nullptr;
+    std::unique_ptr<PaletteFilter> palette; // GIF only
+    int64_t nextPts = 0;
+    bool fileOpen = false;
+    bool committed = false;
+
+    ~State() {
+        if (muxer && fileOpen)
+            avio_closep(&muxer->pb);
+        avformat_free_context(muxer);
+        avcodec_free_context(&encoder);
+        sws_freeContext(converter);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        if (!committed && !temporaryPath.empty())
+            unlink(temporaryPath.c_str());
+    }
+
+    bool Fail(std::string* failure, const std::string& what) const {
+        if (failure)
+            *failure = what;
+        return false;
+    }
+
+    bool Open(std::string* failure) {
+        const FormatInfo& info = InfoOf(settings.format);
+        const AVCodec* codec = info.encoder ? avcodec_find_encoder_by_name(info.encoder)
+                                            : avcodec_find_encoder(AV_CODEC_ID_GIF);
+        if (!codec)
+            return Fail(failure, std::string("This system's FFmpeg libraries have no ") +
+                                     info.title + " encoder" +
+                                     (info.encoder ? std::string(" (") + info.encoder + ")" : "") +
+                                     ".");
+        if (!MakeTemporaryFile(failure))
+            return false;
+        if (avformat_alloc_output_context2(&muxer, nullptr, info.muxer, temporaryPath.c_str()) <
+                0 ||
+            !muxer)
+            return Fail(failure, std::string("FFmpeg cannot write ") + info.title + " files.");
+        encoder = avcodec_alloc_context3(codec);
+        stream = avformat_new_stream(muxer, nullptr);
+        frame = av_frame_alloc();
+        packet = av_packet_alloc();
+        if (!encoder || !stream || !frame || !packet)
+            return Fail(failure, "Not enough memory to encode the video.");
+
+        const bool gif = settings.format == VideoFormat::Gif;
+        // 4:2:0 chroma needs even sizes; GIF takes any.
+        const int32_t width = gif ? settings.width : (settings.width + 1) & ~1;
+        const int32_t height = gif ? settings.height : (settings.height + 1) & ~1;
+        const AVRational rate = av_d2q(settings.framesPerSecond, 100000);
+        encoder->width = width;
+        encoder->height = height;
+        encoder->time_base = av_inv_q(rate);
+        encoder->framerate = rate;
+        encoder->sample_aspect_ratio = {1, 1};
+        encoder->pix_fmt = gif ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_YUV420P;
+        if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
+            encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        AVDictionary* options = nullptr;
+        if (settings.format == VideoFormat::Mp4) {
+            av_dict_set(&options, "preset", "veryfast", 0);
+            av_dict_set(&options, "crf",
+                        QualityFactor(settings.format, settings.compression).c_str(), 0);
+        } else if (settings.format == VideoFormat::WebM) {
+            encoder->bit_rate = 0; // constant quality
+            av_dict_set(&options, "crf",
+                        QualityFactor(settings.format, settings.compression).c_str(), 0);
+            av_dict_set(&options, "deadline", "good", 0);
+            av_dict_set(&options, "cpu-used", "5", 0);
+            av_dict_set(&options, "row-mt", "1", 0);
+        }
+        const int opened = avcodec_open2(encoder, codec, &options);
+        av_dict_free(&options);
+        if (opened < 0)
+            return Fail(failure, std::string("The ") + info.title +
+                                     " encoder does not start: " + AvError(opened) + ".");
+        if (avcodec_parameters_from_context(stream->codecpar, encoder) < 0)
+            return Fail(failure, "The video stream cannot be described.");
+        stream->time_base = encoder->time_base;
+        stream->avg_frame_rate = rate;
+        stream->r_frame_rate = rate;
+
+        if (gif) {
+            palette = PaletteFilter::Create(settings.width, settings.height, rate, failure);
+            if (!palette)
+                return false;
+        } else {
+            frame->format = encoder->pix_fmt;
+            frame->width = width;
+            frame->height = height;
+            if (av_frame_get_buffer(frame, 0) < 0)
+                return Fail(failure, "Not enough memory to encode the video.");
+            // White where the frame is padded to an even size (limited-range YUV).
+            for (int plane = 0; plane < 3; ++plane)
+                for (int y = 0; y < (plane == 0 ? height : height / 2); ++y)
+                    std::memset(frame->data[plane] + y * frame->linesize[plane],
+                                plane == 0 ? 235 : 128,
+                                static_cast<size_t>(frame->linesize[plane]));
+            converter = sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGRA,
+                                       settings.width, settings.height, AV_PIX_FMT_YUV420P,
+                                       SWS_BILINEAR, nullptr, nullptr, nullptr);
+            if (!converter)
+                return Fail(failure, "The frames cannot be converted for the encoder.");
+        }
+
+        if (const int error = avio_open(&muxer->pb, temporaryPath.c_str(), AVIO_FLAG_WRITE);
+            error < 0)
+            return Fail(failure, "Can not create the file " + targetPath + ": " + AvError(error));
+        fileOpen = true;
+        AVDictionary* muxerOptions = nullptr;
+        if (settings.format == VideoFormat::Mp4)
+            av_dict_set(&muxerOptions, "movflags", "+faststart", 0); // index first: it streams
+        const int header = avformat_write_header(muxer, &muxerOptions);
+        av_dict_free(&muxerOptions);
+        if (header < 0)
+            return Fail(failure, "The video file cannot be started: " + AvError(header));
+        return true;
+    }
+
+    // An exclusive file beside the target, so that the rename stays on one file system.
+    bool MakeTemporaryFile(std::string* failure) {
+        const auto [folder, name] = SplitPath(targetPath);
+        std::string pattern =
+            folder + "/." + name + ".XXXXXX." + VideoFormatExtension(settings.format);
+        const int suffix = static_cast<int>(std::strlen(VideoFormatExtension(settings.format))) + 1;
+        const int fd = mkstemps(pattern.data(), suffix);
+        if (fd < 0)
+            return Fail(failure, "Can not create the file " + targetPath + ": " +
+                                     std::strerror(errno) + ".");
+        close(fd);
+        temporaryPath = pattern;
+        return true;
+    }
+
+    // Sends frame (null: the end) and writes every packet the encoder has ready.
+    bool Encode(const AVFrame* input, std::string* failure) {
+        if (const int sent = avcodec_send_frame(encoder, input); sent < 0)
+            return Fail(failure, "The encoder refused a frame: " + AvError(sent));
+        for (;;) {
+            const int received = avcodec_receive_packet(encoder, packet);
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+                return true;
+            if (received < 0)
+                return Fail(failure, "The encoder failed: " + AvError(received));
+            if (packet->duration == 0)
+                packet->duration = 1; // constant frame rate: one frame each
+            av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            if (const int written = av_interleaved_write_frame(muxer, packet); written < 0)
+                return Fail(failure, "Can not write the video file: " + AvError(written));
+        }
+    }
+
+    bool Convert(const VideoFrameView& view) {
+        if (av_frame_make_writable(frame) < 0)
+            return false;
+        const uint8_t* source[1] = {view.pixels};
+        const int stride[1] = {static_cast<int>(view.stride)};
+        return sws_scale(converter, source, stride, 0, settings.height, frame->data,
+                         frame->linesize) == settings.height;
+    }
+
+    bool SendFrame(std::string* failure) {
+        frame->pts = nextPts++;
+        return Encode(frame, failure);
+    }
+};
+
+VideoEncoder::VideoEncoder(std::unique_ptr<State> state) : state_(std::move(state)) {}
+VideoEncoder::~VideoEncoder() = default;
+
+std::unique_ptr<VideoEncoder> VideoEncoder::Create(const std::string& path,
+                                                   const VideoEncoderSettings& settings,
+                                                   std::string* failure) {
+    // Problems reach the user through failure; the libraries' chatter is not for them.
+    av_log_set_level(AV_LOG_ERROR);
+    auto state = std::make_unique<State>();
+    state->settings = settings;
+    state->targetPath = path;
+    if (settings.width < 1 || settings.height < 1 || !(settings.framesPerSecond > 0)) {
+        state->Fail(failure, "The video needs a size and a frame rate.");
+        return nullptr;
+    }
+    if (!state->Open(failure))
+        return nullptr;
+    return std::unique_ptr<VideoEncoder>(new VideoEncoder(std::move(state)));
+}
+
+bool VideoEncoder::WantsPaletteFrames() const {
+    return state_->palette != nullptr;
+}
+
+bool VideoEncoder::AddPaletteFrame(const VideoFrameView& frame, std::string* failure) {
+    return state_->palette->Study(frame.pixels, frame.stride, failure);
+}
+
+bool VideoEncoder::AddFrame(const VideoFrameView& view, std::string* failure) {
+    State& s = *state_;
+    if (s.palette) {
+        if (!s.palette->Map(view.pixels, view.stride, s.frame, failure))
+            return false;
+        return s.SendFrame(failure);
+    }
+    if (!s.Convert(view))
+        return s.Fail(failure, "A frame cannot be converted for the encoder.");
+    return s.SendFrame(failure);
+}
+
+bool VideoEncoder::AddSameFrame(std::string* failure) {
+    return state_->SendFrame(failure);
+}
+
+bool VideoEncoder::Finish(std::string* failure) {
+    State& s = *state_;
+    if (!s.Encode(nullptr, failure))
+        return false;
+    if (const int error = av_write_trailer(s.muxer); error < 0)
+        return s.Fail(failure, "Can not finish the video file: " + AvError(error));
+    s.fileOpen = false;
+    if (const int error = avio_closep(&s.muxer->pb); error < 0)
+        return s.Fail(failure, "Can not write the video file: " + AvError(error));
+    if (std::rename(s.temporaryPath.c_str(), s.targetPath.c_str()) != 0)
+        return s.Fail(failure, "Can not create the file " + s.targetPath + ": " +
+                                   std::strerror(errno) + ".");
+    s.committed = true;
+    return true;
+}
