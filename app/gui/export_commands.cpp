@@ -6,6 +6,7 @@
 #include "movie/movie_builder.h"
 #include "movie/publish.h"
 #include "record/hooks/ras_win_god.h"
+#include "video/video_export.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -108,8 +109,8 @@ public:
     }
 
 private:
-    std::array<QWidget*, 2> BuildButtons() const {
-        return {controls_.PlayBtn, controls_.CreateFlashBtn};
+    std::array<QWidget*, 3> BuildButtons() const {
+        return {controls_.PlayBtn, controls_.CreateFlashBtn, controls_.CreateVideoBtn};
     }
     void AllowRepaint() {
         if (holdWindow_)
@@ -175,6 +176,51 @@ bool ExportCommands::BuildMovie(const QString& movieFile) {
             ::BuildMovie(project_, LocalPath(movieFile), settings,
                          [&guard](int32_t done, int32_t count) { guard.Progress(done, count); });
     }
+    if (controls_.ListView1Click)
+        controls_.ListView1Click();
+    if (!result) {
+        ReportError(FromLocal(result.message));
+        return false;
+    }
+    return true;
+}
+
+void ExportCommands::CreateVideoBtnClick() {
+    if (building_)
+        return;
+    if (!controls_.VideoDialog->Execute(ui_, controls_.owner, FileDialogMode::Save))
+        return;
+    const QString videoFile = controls_.VideoDialog->FileName;
+    if (BuildVideo(videoFile) && controls_.AutoLoadFlashCheck->isChecked())
+        ui_.OpenUrl(QUrl::fromLocalFile(videoFile));
+}
+
+bool ExportCommands::BuildVideo(const QString& videoFile) {
+    if (building_)
+        return false;
+    const std::optional<VideoFormat> format = VideoFormatNamed(LocalPath(videoFile));
+    if (!format) {
+        ReportError(QString::fromUtf8(kVideoNameMessage));
+        return false;
+    }
+    Result result;
+    QProgressBar* bar = controls_.BuildProgress;
+    // A GIF's frames are drawn twice (palette, then pictures): the bar counts steps.
+    const QString frameFormat = bar ? bar->format() : QString();
+    if (bar)
+        bar->setFormat(QStringLiteral("%p%"));
+    {
+        BuildGuard guard(*this);
+        const VideoExportSettings settings{*format, static_cast<double>(project_.FramesPerSecond),
+                                           project_.Compression};
+        result = ExportVideo(project_, LocalPath(videoFile), settings,
+                             [&guard](int32_t done, int32_t count) {
+                                 guard.Progress(done, count);
+                                 return true;
+                             });
+    }
+    if (bar)
+        bar->setFormat(frameFormat);
     if (controls_.ListView1Click)
         controls_.ListView1Click();
     if (!result) {

@@ -1,6 +1,7 @@
 // "Play" and "Create Flash file...": build the movie with a progress bar, fill the HTML code
-// box, save the page next to the movie and show the page or the movie. The main window builds
-// the movie tab's controls and hands them over; this class holds the one list of them and no
+// box, save the page next to the movie and show the page or the movie. "Create video
+// file...": the same frames as a video, shown by the desktop's default program. The main window
+// builds the movie tab's controls and hands them over; this class holds the one list of them and no
 // window of its own.
 #pragma once
 
@@ -25,14 +26,18 @@ class QWidget;
 class TrasWinGod;
 
 inline constexpr const char* kPageNotSavedMessage = "Can not save the HTML page %1";
+inline constexpr const char* kVideoNameMessage =
+    "A video file's name ends in .mp4, .webm or .gif: that is how its format is chosen.";
 
 // What the commands use of the main window: the movie tab's controls, named as in the window
 // layout, the Play button of the editing tab and the window's services.
 struct ExportControls {
     QWidget* owner = nullptr; // parent of boxes and dialogs
     TFileDialogSettings* SaveDialog1 = nullptr;
-    QPushButton* PlayBtn = nullptr; // the build buttons rest while a build runs
+    TFileDialogSettings* VideoDialog = nullptr; // MP4, WebM and GIF
+    QPushButton* PlayBtn = nullptr;             // the build buttons rest while a build runs
     QPushButton* CreateFlashBtn = nullptr;
+    QPushButton* CreateVideoBtn = nullptr;
     QCheckBox* AutoLoadFlashCheck = nullptr;
     QCheckBox* CreateHTMLCheck = nullptr;
     QCheckBox* PlayerPageCheck = nullptr; // copy the browser player next to the page
@@ -59,6 +64,7 @@ public:
 
     void PlayBtnClick();
     void CreateFlashBtnClick();
+    void CreateVideoBtnClick();
     // Builds the movie into movieFile at the project's frames per second and JPEG
     // quality, then runs ListView1Click. False (after a message) when the movie could
     // not be written.
@@ -69,6 +75,9 @@ public:
     // to be shown, the browser gets it through the local server on a page that loads the
     // player, whatever was written.
     void PublishMovie(const QString& movieFile, bool forPlay = false);
+    // Writes the video (its format from the name's extension) at the project's frames per
+    // second and compression. False (after a message) when it could not be written.
+    bool BuildVideo(const QString& videoFile);
 
     bool Building() const { return building_; }
     LocalWebServer& WebServer() { return server_; }

@@ -48,6 +48,7 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
     OpenDialog1 = {kProjectFilter, ".fmo", {}};
     SaveDialog2 = {kProjectFilter, ".fmo", {}};
     SaveDialog1 = {kMovieFilter, ".swf", {}};
+    VideoDialog = {kVideoFilter, ".mp4", {}};
 
     BuildToolBar();
     QTabWidget* pages = controls_.PageControl1 = new QTabWidget;

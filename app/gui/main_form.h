@@ -44,6 +44,8 @@ inline constexpr const char* kHelpDocument = "help/index.html"; // in the progra
 
 inline constexpr const char* kProjectFilter = "Clipmoor files (*.fmo)|*.fmo";
 inline constexpr const char* kMovieFilter = "Flash movie (*.swf)|*.swf";
+inline constexpr const char* kVideoFilter =
+    "MP4 video (*.mp4)|*.mp4|WebM video (*.webm)|*.webm|GIF animation (*.gif)|*.gif";
 inline constexpr const char* kPictureFilter =
     "All picture|*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.LBM;*.PCX;*.RLE;*.TGA;*.TIF;*.PNG|"
     "BMP - Windows,OS/2 Bitmap|*.BMP|DIB - Windows,OS/2 DIB|*.DIB|"
@@ -176,6 +178,7 @@ public:
     TFileDialogSettings SaveDialog2;
     TFileDialogSettings OpenDialog2;
     TFileDialogSettings SaveDialog1;
+    TFileDialogSettings VideoDialog;
 
     // Each group of controls has one owner: the window keeps its own and the recording
     // tab's, the editor the editing tab's, the movie commands the movie tab's.

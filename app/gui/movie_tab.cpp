@@ -27,6 +27,9 @@ QWidget* TMainForm::BuildMovieTab(ExportControls c) {
     c.CreateFlashBtn =
         new QPushButton(MakeToolIcon(ToolIcon::Movie), QStringLiteral("Create Flash file..."));
     c.CreateFlashBtn->setMinimumWidth(180);
+    c.CreateVideoBtn =
+        new QPushButton(MakeToolIcon(ToolIcon::Movie), QStringLiteral("Create video file..."));
+    c.CreateVideoBtn->setToolTip(QStringLiteral("The same movie as an MP4, WebM or GIF file"));
     c.AutoLoadFlashCheck =
         new QCheckBox(QStringLiteral("Show file in the Flash player after creation"));
     c.AutoLoadFlashCheck->setChecked(true);
@@ -48,6 +51,7 @@ QWidget* TMainForm::BuildMovieTab(ExportControls c) {
     controls->setSpacing(8);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(c.CreateFlashBtn);
+    buttonRow->addWidget(c.CreateVideoBtn);
     buttonRow->addStretch(1);
     controls->addLayout(buttonRow);
     controls->addWidget(c.AutoLoadFlashCheck);
@@ -67,6 +71,7 @@ QWidget* TMainForm::BuildMovieTab(ExportControls c) {
 
     c.owner = this;
     c.SaveDialog1 = &SaveDialog1;
+    c.VideoDialog = &VideoDialog;
     c.preview = editor_->Controls().PaintBox1;
     c.recordingActive = [this] { return recording_ && recording_->Recording(); };
     c.hooks = [this] { return hookComponent_.get(); };
@@ -74,6 +79,8 @@ QWidget* TMainForm::BuildMovieTab(ExportControls c) {
     c.ShowError = [this](const QString& text) { ShowError(text); };
     connect(c.CreateFlashBtn, &QPushButton::clicked, this, &TMainForm::CreateFlashBtnClick);
     connect(c.PlayBtn, &QPushButton::clicked, this, &TMainForm::PlayBtnClick);
+    connect(c.CreateVideoBtn, &QPushButton::clicked, this,
+            [this] { export_->CreateVideoBtnClick(); });
     export_ = std::make_unique<ExportCommands>(ui_, project_, std::move(c));
 
     return MakeTabPage(QStringLiteral("Create Flash movie - here you can create the Flash file "

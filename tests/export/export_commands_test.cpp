@@ -68,6 +68,28 @@ TEST_F(ExportCommandsTest, PlayWritesTheScratchMovieAndAPlayingPageAndShowsItThr
     EXPECT_EQ(ui_.fileRequests[0].defaultSuffix, "swf");
 }
 
+// "Create video file...": the name's extension picks the format, the desktop's program shows
+// the video, and a name of no video format writes nothing.
+TEST_F(ExportCommandsTest, CreateVideoWritesTheChosenFormatAndShowsIt) {
+    AddMovingRectangle();
+    const QString video = root_.filePath("clip.webm");
+    ui_.fileAnswers = {video, root_.filePath("clip.avi")};
+    commands_->CreateVideoBtnClick();
+    ASSERT_EQ(ui_.fileRequests.size(), 1u);
+    EXPECT_EQ(ui_.fileRequests[0].nameFilters,
+              QStringList({"MP4 video (*.mp4)", "WebM video (*.webm)", "GIF animation (*.gif)"}));
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ReadFile(video).startsWith("\x1A\x45\xDF\xA3")) << "a WebM (Matroska) file";
+    EXPECT_EQ(ui_.opened, std::vector<QUrl>{QUrl::fromLocalFile(video)});
+    EXPECT_TRUE(progress_.isHidden());
+    EXPECT_TRUE(videoBtn_.isEnabled());
+
+    commands_->CreateVideoBtnClick();
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, QString::fromUtf8(kVideoNameMessage));
+    EXPECT_FALSE(QFileInfo::exists(root_.filePath("clip.avi")));
+}
+
 // With the desktop's real "open" (here a stand-in opener that notes its arguments and
 // lingers), the page's secret address is on no process's command line.
 TEST_F(ExportCommandsTest, TheSecretAddressReachesNoCommandLine) {

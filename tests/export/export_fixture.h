@@ -39,6 +39,7 @@ protected:
         autoLoad_.setChecked(true);
         createHtml_.setChecked(true);
         saveDialog_ = {"Flash movie (*.swf)|*.swf", ".swf", {}};
+        videoDialog_ = {kVideoFilter, ".mp4", {}};
         MakeCommands();
     }
 
@@ -48,6 +49,7 @@ protected:
         ExportControls controls;
         controls.owner = &owner_;
         controls.SaveDialog1 = &saveDialog_;
+        controls.VideoDialog = &videoDialog_;
         controls.AutoLoadFlashCheck = &autoLoad_;
         controls.CreateHTMLCheck = &createHtml_;
         controls.PlayerPageCheck = &playerPage_;
@@ -55,6 +57,7 @@ protected:
         controls.BuildProgress = &progress_;
         controls.PlayBtn = &playBtn_;
         controls.CreateFlashBtn = &createBtn_;
+        controls.CreateVideoBtn = &videoBtn_;
         controls.recordingActive = [this] { return recording_; };
         controls.ListView1Click = [this] { ++listClicks_; };
         commands_ = std::make_unique<ExportCommands>(ui ? *ui : ui_, project_, controls);
@@ -87,11 +90,11 @@ protected:
     Project project_;
     FakeUi ui_;
     QWidget owner_;
-    TFileDialogSettings saveDialog_;
+    TFileDialogSettings saveDialog_, videoDialog_;
     QCheckBox autoLoad_, createHtml_, playerPage_;
     QPlainTextEdit memo_;
     QProgressBar progress_;
-    QPushButton playBtn_, createBtn_;
+    QPushButton playBtn_, createBtn_, videoBtn_;
     bool recording_ = false;
     int listClicks_ = 0;
     std::unique_ptr<ExportCommands> commands_;
