@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <string>
 #include <time.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -62,15 +64,29 @@ DibImage DesktopFrame(int32_t index) {
     return image;
 }
 
-// The best wall and processor times over the rounds of one way of working.
+// The best wall and processor times over the rounds of one way of working, and every
+// round's wall time.
 struct Best {
     double wall = 1e30;
     double processor = 1e30;
+    std::vector<double> walls;
     void Add(double wallSeconds, double processorSeconds) {
         wall = std::min(wall, wallSeconds);
         processor = std::min(processor, processorSeconds);
+        walls.push_back(wallSeconds);
     }
 };
+
+// The smallest and largest ratio of a round's time to the same round's baseline: how much
+// other work on the machine moved the result.
+std::pair<double, double> RatioSpread(const Best& measured, const Best& baseline) {
+    std::pair<double, double> spread{1e30, 0};
+    for (size_t i = 0; i < measured.walls.size() && i < baseline.walls.size(); ++i) {
+        const double ratio = measured.walls[i] / baseline.walls[i];
+        spread = {std::min(spread.first, ratio), std::max(spread.second, ratio)};
+    }
+    return spread;
+}
 
 void SetText(AnimObject& object, const char* text) {
     std::free(object.Text);
@@ -176,5 +192,9 @@ int main(int argc, char** argv) {
                 oneThread.wall / baseline.wall, oneThread.processor / baseline.processor);
     std::printf("  ratio, %2d threads:         %.3fx wall (goal on 2 cores: at most 0.6x)\n", cores,
                 allCores.wall / baseline.wall);
+    const auto [lowest, highest] = RatioSpread(allCores, baseline);
+    std::printf(
+        "  rounds, %2d threads:        %.3fx to %.3fx wall (each against its own baseline)\n",
+        cores, lowest, highest);
     return 0;
 }
