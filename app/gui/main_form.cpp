@@ -108,7 +108,9 @@ bool TMainForm::FormCreate(const QString& programFolder) {
         return false;
     }
 
-    FullScreenBtnClick(); // the capture area starts as the whole primary screen
+    // The capture area starts as the whole primary screen (without asking a Wayland
+    // desktop for its stream at start-up).
+    SetPrimaryScreenArea();
     project_.MovieWidth = kDefaultMovieWidth;
     project_.MovieHeight = kDefaultMovieHeight;
     CompressEdChange();

@@ -201,6 +201,7 @@ private:
     void ConnectEditor(EditorControls controls, TPaintBox& paintBox);
     QWidget* BuildMovieTab(ExportControls movieCommands);
     void InstallKeyboardHook();
+    void SetPrimaryScreenArea();
     // Starts or stops a recording as the hot key does; tells whether one runs afterwards.
     bool ToggleRecording();
     void ConnectRecorder();

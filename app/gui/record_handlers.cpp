@@ -38,12 +38,29 @@ void TMainForm::ConnectRecorder() {
     }
 }
 
-void TMainForm::FullScreenBtnClick() {
+void TMainForm::SetPrimaryScreenArea() {
     // In device pixels, as the capture reads the screen.
     QSize screen(1024, 768);
     if (QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->geometry().size() * primary->devicePixelRatio();
     project_.Area = FullScreenArea(screen.width(), screen.height());
+    NormaliseArea(project_.Area);
+    UpdateAreaLabel();
+}
+
+void TMainForm::FullScreenBtnClick() {
+    if (captureBackend_ == CaptureBackend::X11) {
+        SetPrimaryScreenArea();
+        return;
+    }
+    // The monitor the desktop streams, in the stream's pixels (Qt's scale may be rounded).
+    try {
+        std::unique_ptr<PortalCapture> cast = StartPortalCaptureForUser();
+        project_.Area = FullScreenArea(cast->ScreenWidth(), cast->ScreenHeight());
+    } catch (const CaptureError& error) {
+        ShowError(QString::fromStdString(error.what()));
+        return;
+    }
     NormaliseArea(project_.Area);
     UpdateAreaLabel();
 }
