@@ -47,12 +47,12 @@ double MovieTimeline::FrameCountOf(const Project& project, double framesPerSecon
 
 MovieTimeline::MovieTimeline(const Project& project, double framesPerSecond)
     : framesPerSecond_(framesPerSecond) {
-    const double count = FrameCountOf(project, framesPerSecond);
-    frameCount_ = count > std::numeric_limits<int32_t>::max() / 2
-                      ? std::numeric_limits<int32_t>::max() / 2
-                      : static_cast<int32_t>(count);
+    frameCount_ = static_cast<int32_t>(
+        std::min(FrameCountOf(project, framesPerSecond), static_cast<double>(kMaxTimelineFrames)));
     for (const AnimObject& object : project.Objects) {
-        ObjectTimes times{object.Start.Time, object.End.Time, IsDrawn(object),
+        // An object runs forward in time whichever of its states holds the earlier time.
+        ObjectTimes times{std::min(object.Start.Time, object.End.Time),
+                          std::max(object.Start.Time, object.End.Time), IsDrawn(object),
                           object.RemoveWhenFinished, 0};
         // Never started objects never show; others settle in the frame that reaches their end,
         // and removed ones one frame later.

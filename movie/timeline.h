@@ -52,11 +52,13 @@ struct TwipsMatrix {
 };
 
 inline constexpr int32_t kTwipsPerPixel = 20;
+inline constexpr int32_t kMaxTimelineFrames = 65535;
 
 class MovieTimeline {
 public:
-    // The project's objects must run forward in time (End.Time >= Start.Time), as BuildMovie
-    // and ExportVideo arrange; framesPerSecond must be positive.
+    // framesPerSecond must be positive. Objects whose End.Time lies before their Start.Time
+    // run as if the two were exchanged (as BuildMovie exchanges them). At most
+    // kMaxTimelineFrames frames: no movie holds more.
     MovieTimeline(const Project& project, double framesPerSecond);
 
     // The number of frames the movie has, as a double: a project may ask for more than any

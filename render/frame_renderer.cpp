@@ -8,6 +8,7 @@
 #include <QTransform>
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -70,6 +71,19 @@ QImage ImageOfDib(const DibImage& dib) {
     return image;
 }
 
+// Copies a 24-bit bottom-up picture into image with its top left corner at `at`, clipped.
+void CopyDib(QImage& image, const DibImage& dib, QPoint at) {
+    const int32_t height = DibHeight(dib);
+    const QRect target = QRect(at, QSize(DibWidth(dib), height)) & image.rect();
+    for (int32_t y = target.top(); y <= target.bottom(); ++y) {
+        const uint8_t* source =
+            DibRow(dib, height - 1 - (y - at.y())) + 3 * (target.left() - at.x());
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int32_t x = target.left(); x <= target.right(); ++x, source += 3)
+            row[x] = 0xFF000000u | uint32_t{source[2]} << 16 | uint32_t{source[1]} << 8 | source[0];
+    }
+}
+
 } // namespace
 
 FrameRenderer::FrameRenderer(const Project& project, const MovieTimeline& timeline)
@@ -100,30 +114,42 @@ void FrameRenderer::Render(int32_t k, QImage& image) {
     }
     baseFrame_ = k;
     {
+        int32_t settled = basePrefix_;
+        while (settled < count && timeline_.SettledFrom(settled) <= k)
+            ++settled;
         QPainter painter(&base_);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        for (; basePrefix_ < count && timeline_.SettledFrom(basePrefix_) <= k; ++basePrefix_)
-            if (timeline_.OnStage(k, basePrefix_))
-                DrawObject(painter, k, basePrefix_);
+        DrawRange(painter, k, basePrefix_, settled);
+        basePrefix_ = settled;
     }
 
-    // Only what lies above the topmost object that hides the whole stage shows.
-    int32_t first = basePrefix_;
-    for (int32_t i = count - 1; i >= basePrefix_; --i) {
-        if (timeline_.OnStage(k, i) && CoversStage(k, i)) {
-            first = i;
-            break;
-        }
-    }
     if (image.size() != base_.size() || image.format() != QImage::Format_RGB32)
         image = QImage(base_.size(), QImage::Format_RGB32);
     std::memcpy(image.bits(), base_.constBits(), static_cast<size_t>(base_.sizeInBytes()));
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    for (int32_t i = first; i < count; ++i)
-        if (timeline_.OnStage(k, i))
-            DrawObject(painter, k, i);
+    DrawRange(painter, k, basePrefix_, count);
     DrawPointer(painter, timeline_.PointerAt(k));
+}
+
+void FrameRenderer::DrawRange(QPainter& painter, int32_t k, int32_t first, int32_t end) {
+    // Pictures hidden by an opaque picture above them are not drawn: a recording's frames lie
+    // under its later full frames. Found from the top down, drawn from the bottom up.
+    std::vector<int32_t> shown;
+    QRect covered;
+    for (int32_t i = end - 1; i >= first; --i) {
+        if (!timeline_.OnStage(k, i))
+            continue;
+        const std::optional<QRect> box = PictureRect(k, i);
+        if (box && covered.contains(*box))
+            continue;
+        shown.push_back(i);
+        if (box &&
+            box->width() * int64_t{box->height()} > covered.width() * int64_t{covered.height()})
+            covered = *box;
+    }
+    for (auto i = shown.rbegin(); i != shown.rend(); ++i)
+        DrawObject(painter, k, *i);
 }
 
 void FrameRenderer::DrawObject(QPainter& painter, int32_t k, int32_t index) {
@@ -137,7 +163,7 @@ void FrameRenderer::DrawObject(QPainter& painter, int32_t k, int32_t index) {
         DrawText(painter, index, point);
         break;
     case KindPicture:
-        DrawPicture(painter, index, point);
+        DrawPicture(painter, k, index, point);
         break;
     default:
         break;
@@ -237,7 +263,19 @@ const QImage& FrameRenderer::PictureOf(int32_t index) {
     return pictures_.front().second;
 }
 
-void FrameRenderer::DrawPicture(QPainter& painter, int32_t index, const AnimationPoint& point) {
+void FrameRenderer::DrawPicture(QPainter& painter, int32_t k, int32_t index,
+                                const AnimationPoint& point) {
+    // A picture shown at its own size at whole pixels (a recorded frame) is copied straight
+    // from its pixels.
+    const DibImage& dib = project_.Objects[index].Image;
+    const PictureSize held = HeldPictureSize(project_.Objects[index]);
+    if (held.width == DibWidth(dib) && held.height == DibHeight(dib)) {
+        const std::optional<QRect> box = PictureRect(k, index);
+        if (box && box->width() == held.width && box->height() == held.height) {
+            CopyDib(*static_cast<QImage*>(painter.device()), dib, box->topLeft());
+            return;
+        }
+    }
     const QImage& image = PictureOf(index);
     const int32_t pw = image.width();
     const int32_t ph = image.height();
@@ -248,19 +286,24 @@ void FrameRenderer::DrawPicture(QPainter& painter, int32_t index, const Animatio
     painter.drawImage(QPointF(0, 0), image);
 }
 
-bool FrameRenderer::CoversStage(int32_t k, int32_t index) {
+std::optional<QRect> FrameRenderer::PictureRect(int32_t k, int32_t index) {
     const AnimObject& object = project_.Objects[index];
     if (object.Kind != KindPicture)
-        return false;
+        return std::nullopt;
     const PictureSize held = HeldPictureSize(object);
-    const int32_t pw = held.width;
-    const int32_t ph = held.height;
-    const PictureLook look = PictureLookAt(object, timeline_.PointAt(k, index), pw, ph);
-    if (RotationTerms(look.rotation).S != 0 || RotationTerms(look.rotation).C <= 0)
-        return false;
-    const QRectF covered = PixelTransform(PictureMatrix(look, pw, ph))
-                               .mapRect(QRectF(-pw * 10.0, -ph * 10.0, pw * 20.0, ph * 20.0));
-    return covered.contains(QRectF(0, 0, project_.MovieWidth, project_.MovieHeight));
+    const PictureLook look =
+        PictureLookAt(object, timeline_.PointAt(k, index), held.width, held.height);
+    const RotationTermsResult terms = RotationTerms(look.rotation);
+    if (terms.S != 0 || terms.C <= 0)
+        return std::nullopt;
+    const QRectF box = PixelTransform(PictureMatrix(look, held.width, held.height))
+                           .mapRect(QRectF(-held.width * 10.0, -held.height * 10.0,
+                                           held.width * 20.0, held.height * 20.0));
+    // Only whole pixels hide what lies below: a partly covered edge pixel blends.
+    const QRect whole = box.toAlignedRect();
+    if (QRectF(whole) != box)
+        return std::nullopt;
+    return whole;
 }
 
 void FrameRenderer::DrawPointer(QPainter& painter, const PointerSample& at) {

@@ -16,12 +16,13 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <optional>
 #include <vector>
 
 class FrameRenderer {
 public:
-    // project (objects running forward in time, see PrepareMovieProject) and timeline must
-    // outlive the renderer and stay unchanged. Pictures need the image library loaded.
+    // project and timeline must outlive the renderer and stay unchanged. Pictures need the
+    // image library loaded.
     FrameRenderer(const Project& project, const MovieTimeline& timeline);
 
     // Draws frame k into image, which becomes MovieWidth x MovieHeight in Format_RGB32. Drawing
@@ -40,11 +41,12 @@ private:
     void DrawObject(QPainter& painter, int32_t k, int32_t index);
     void DrawVector(QPainter& painter, const AnimObject& object, int32_t ratio);
     void DrawText(QPainter& painter, int32_t index, const AnimationPoint& point);
-    void DrawPicture(QPainter& painter, int32_t index, const AnimationPoint& point);
+    void DrawPicture(QPainter& painter, int32_t k, int32_t index, const AnimationPoint& point);
     void DrawPointer(QPainter& painter, const PointerSample& at);
-    // Whether object index hides everything below it in frame k: an unturned picture over the
-    // whole stage.
-    bool CoversStage(int32_t k, int32_t index);
+    // Draws the objects first .. end - 1 that show in frame k, bottom up.
+    void DrawRange(QPainter& painter, int32_t k, int32_t first, int32_t end);
+    // An unturned picture's box in whole pixels in frame k; none for other objects.
+    std::optional<QRect> PictureRect(int32_t k, int32_t index);
     const Glyphs& GlyphsOf(int32_t index);
     const QImage& PictureOf(int32_t index);
 
