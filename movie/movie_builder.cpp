@@ -59,7 +59,8 @@ std::string ObjectProblem(int32_t index, const AnimObject& object, const std::st
     return "Object " + std::to_string(index) + " (" + KindName(object) + "): " + problem;
 }
 
-// Why the project cannot become a correct movie, or empty when it can.
+} // namespace
+
 std::string ProjectLimitProblem(const Project& project) {
     if (project.MovieWidth < 1 || project.MovieHeight < 1 || project.MovieWidth > kMaxCoordinate ||
         project.MovieHeight > kMaxCoordinate)
@@ -86,6 +87,8 @@ std::string ProjectLimitProblem(const Project& project) {
             return "The pointer track " + beyond;
     return {};
 }
+
+namespace {
 
 bool IsDrawableText(const AnimObject& object) {
     return object.Kind == KindText && object.Text && object.Text[0] != '\0';

@@ -32,6 +32,9 @@ struct MovieSettings {
     int32_t encodingThreads = 0;
 };
 
+// Why the project's sizes and positions cannot become a correct movie, or empty when they can.
+std::string ProjectLimitProblem(const Project& project);
+
 // Checks that the project and frame rate can make a movie, and turns every object forward in
 // time (exchanges Start.Time and End.Time where End.Time < Start.Time).
 Result PrepareMovieProject(Project& project, double framesPerSecond);

@@ -6,6 +6,7 @@
 #include "app/gui/paint_box.h"
 #include "app/gui/tab_decor.h"
 #include "editor/animation_editor.h"
+#include "editor/movie_scrubber.h"
 #include "widgets/swatch_color_combo_box.h"
 #include "widgets/system_colors.h"
 
@@ -25,6 +26,7 @@
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QToolButton>
@@ -292,10 +294,24 @@ QWidget* TMainForm::BuildEditTab(ExportControls& movieCommands) {
     scrollBox->viewport()->setAutoFillBackground(true);
     scrollBox->setMinimumHeight(120);
 
+    // Beside the editing view, the movie at the time the slider below both points at.
+    scrubber_ = new MovieScrubber(project_);
+    auto* movieView = new QScrollArea;
+    movieView->setWidget(scrubber_->View());
+    movieView->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    movieView->setPalette(workspace);
+    movieView->setAutoFillBackground(true);
+    movieView->viewport()->setPalette(workspace);
+    movieView->viewport()->setAutoFillBackground(true);
+    auto* views = new QSplitter(Qt::Horizontal);
+    views->addWidget(scrollBox);
+    views->addWidget(movieView);
+
     auto* right = new QVBoxLayout;
     right->setSpacing(6);
     right->addLayout(playBar);
-    right->addWidget(scrollBox, 1);
+    right->addWidget(views, 1);
+    right->addWidget(scrubber_);
     right->addWidget(BuildPropertyPages(c));
 
     auto* content = new QWidget;
@@ -327,8 +343,10 @@ void TMainForm::ConnectEditor(EditorControls controls, TPaintBox& paintBox) {
     editor->setObjectName(QStringLiteral("AnimationEditor"));
     editor_ = editor;
     editor->ConnectControls();
-    paintBox.OnPaint = [editor](QPainter& painter, const QRect& exposed) {
+    // Whatever the editor changes, it paints the preview again; the movie view follows.
+    paintBox.OnPaint = [editor, scrubber = scrubber_](QPainter& painter, const QRect& exposed) {
         editor->PaintBox1Paint(painter, exposed);
+        scrubber->ProjectChanged();
     };
     paintBox.OnMouseDown = [editor](QMouseEvent& event) {
         const QPoint point = event.position().toPoint();

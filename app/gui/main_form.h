@@ -26,6 +26,7 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class AnimationEditor;
+class MovieScrubber;
 class RecordingSession;
 class RemoteControl;
 class TAboutBox;
@@ -186,6 +187,7 @@ public:
     const RecordControls& RecordTab() const { return record_; }
     // The editing tab's behaviour; exists from construction on.
     AnimationEditor& Editor() { return *editor_; }
+    MovieScrubber& Scrubber() { return *scrubber_; }
     // The global hook component; exists from FormCreate on. The recorder assigns its
     // OnKeybrdMsg and OnMouseMsg events.
     TrasWinGod* rasWinGod1() { return hookComponent_.get(); }
@@ -227,4 +229,5 @@ private:
     RemoteControl* remoteControl_ = nullptr; // child of the window
     // Child of the window; deleted first by the destructor, before the project goes.
     AnimationEditor* editor_ = nullptr;
+    MovieScrubber* scrubber_ = nullptr; // the movie view and its time slider
 };
