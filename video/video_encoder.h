@@ -8,12 +8,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 enum class VideoFormat { Mp4, WebM, Gif };
 
 // The format a name stands for: a file name's extension (.mp4, .webm, .gif) or the word itself.
 std::optional<VideoFormat> VideoFormatNamed(const std::string& name);
 const char* VideoFormatExtension(VideoFormat format); // "mp4", "webm", "gif"
+
+// The encoder's options (name, value) for a format at the project's compression (0 best to
+// 100 smallest).
+std::vector<std::pair<std::string, std::string>> EncoderOptions(VideoFormat format,
+                                                                int32_t compression);
 
 struct VideoEncoderSettings {
     VideoFormat format = VideoFormat::Mp4;

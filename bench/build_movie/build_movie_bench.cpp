@@ -1,6 +1,7 @@
 // Builds the movie of 300 recorded full-HD frames plus a few overlays, encoding on one thread
 // and on every core, and compares the times with encoding the same pictures alone with
 // TurboJPEG on one thread at the same quality.
+#include "bench/support/recording_project.h"
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
 #include "movie/jpeg_encode_pool.h"
@@ -21,9 +22,9 @@
 
 namespace {
 
-constexpr int32_t kWidth = 1920;
-constexpr int32_t kHeight = 1080;
-constexpr int32_t kFrames = 300;
+constexpr int32_t kWidth = kBenchWidth;
+constexpr int32_t kHeight = kBenchHeight;
+constexpr int32_t kFrames = kBenchFrames;
 constexpr int32_t kCompression = 25;
 
 double Seconds(std::chrono::steady_clock::duration d) {
@@ -36,32 +37,6 @@ double ProcessorSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return now.tv_sec + now.tv_nsec / 1e9;
-}
-
-// A desktop-like picture: flat window areas, a title bar, text-like stripes, and a box that
-// moves from frame to frame so that every frame differs.
-DibImage DesktopFrame(int32_t index) {
-    DibImage image{};
-    Pictavo().newdib(&image, kWidth, kHeight, 24, nullptr, 0);
-    for (int32_t y = 0; y < kHeight; ++y) {
-        uint8_t* row = DibRow(image, kHeight - 1 - y);
-        for (int32_t x = 0; x < kWidth; ++x) {
-            uint8_t b = 0xF0, g = 0xEC, r = 0xE8;
-            if (y < 40) {
-                b = 0xA0, g = 0x50, r = 0x30;
-            } else if (x > 200 && x < 1700 && y % 24 < 12 && (x / 7 + y / 24 + index) % 11 < 7) {
-                b = g = r = 0x30; // text lines
-            }
-            int32_t boxX = 100 + (index * 5) % 1500;
-            if (x >= boxX && x < boxX + 200 && y >= 600 && y < 800) {
-                b = 0x40, g = 0xC0, r = static_cast<uint8_t>(index);
-            }
-            row[3 * x] = b;
-            row[3 * x + 1] = g;
-            row[3 * x + 2] = r;
-        }
-    }
-    return image;
 }
 
 // The best wall and processor times over the rounds of one way of working, and every
@@ -88,11 +63,6 @@ std::pair<double, double> RatioSpread(const Best& measured, const Best& baseline
     return spread;
 }
 
-void SetText(AnimObject& object, const char* text) {
-    std::free(object.Text);
-    object.Text = strdup(text);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -106,28 +76,7 @@ int main(int argc, char** argv) {
     const int quality = JpegQuality(kCompression);
 
     Project project;
-    project.MovieWidth = kWidth;
-    project.MovieHeight = kHeight;
-    project.FramesPerSecond = 5;
-    for (int32_t i = 0; i < kFrames; ++i)
-        AddRecordedFrame(project, {0, 0, kWidth - 1, kHeight - 1}, i * 200, DesktopFrame(i));
-    AnimObject* text = AddTextObject(project);
-    SetText(*text, "A long recording with a caption that moves");
-    text->End.Time = 60000;
-    text->End.Left = 900;
-    AnimObject* box = AddVectorObject(project);
-    box->End.Time = 30000;
-    box->End.Right = 800;
-    box->End.Bottom = 600;
-    AnimObject* ellipse = AddVectorObject(project);
-    ellipse->Shape = ShapeEllipse;
-    ellipse->Start.Time = 10000;
-    ellipse->End.Time = 20000;
-    AnimObject* logo = AddPictureObject(project, DesktopFrame(7));
-    logo->Start.Time = 5000;
-    logo->End.Time = 15000;
-    logo->End.Right = 640;
-    logo->End.Bottom = 360;
+    MakeRecordingProject(project);
 
     // Baseline: the same pictures encoded alone, as the image library encodes them. The two
     // are measured alternately and the best round of each counts: other work on the machine
