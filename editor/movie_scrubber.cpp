@@ -84,6 +84,11 @@ void MovieScrubber::Rebuild() {
 }
 
 void MovieScrubber::ShowFrame(int frame) {
+    // A change the editor has not painted yet may have taken objects away.
+    if (timeline_ && timeline_->ObjectCount() != project_.Objects.Count()) {
+        Rebuild();
+        return;
+    }
     if (!renderer_) {
         if (!timeline_ || changed_.isActive())
             return; // drawn once the changes are in

@@ -66,6 +66,7 @@ public:
     static double FrameCountOf(const Project& project, double framesPerSecond);
 
     int32_t FrameCount() const { return frameCount_; }
+    int32_t ObjectCount() const { return static_cast<int32_t>(objects_.size()); }
     // Milliseconds from the start at which frame k shows.
     int64_t FrameTime(int32_t k) const;
     // The frame that shows at a time (0 before the start, the last one after the end).
