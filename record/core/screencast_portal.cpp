@@ -1,75 +1,41 @@
 #include "record/core/screencast_portal.h"
 
-#include <systemd/sd-bus.h>
+#include "record/core/portal_request.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <functional>
-#include <optional>
+using namespace portal;
 
 namespace {
 
-constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
-constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* kScreenCast = "org.freedesktop.portal.ScreenCast";
 constexpr const char* kNothingRecorded = " Nothing was recorded.";
-// The calls that need no user answer the portal makes at once.
-constexpr uint64_t kCallTimeoutUs = 10'000'000;
 
 enum : uint32_t { kSourceMonitor = 1, kPersistUntilRevoked = 2 };
-enum : uint32_t { kResponseSuccess = 0, kResponseCancelled = 1 };
 
-struct MessageDeleter {
-    void operator()(sd_bus_message* m) const { sd_bus_message_unref(m); }
-};
-using Message = std::unique_ptr<sd_bus_message, MessageDeleter>;
-
-struct ErrorHolder {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    ~ErrorHolder() { sd_bus_error_free(&error); }
-    std::string Text(int code) const {
-        if (error.message)
-            return error.message;
-        return std::string("error ") + std::to_string(-code);
+// The user's words for what went wrong while asking the portal.
+CaptureError Explained(const PortalError& error, std::chrono::milliseconds timeout) {
+    switch (error.kind) {
+    case PortalError::Kind::Refused:
+        return CaptureError(std::string("The screen-cast portal refused the request (") +
+                            error.what() + ")." + kNothingRecorded);
+    case PortalError::Kind::Disconnected:
+        return CaptureError("The connection to the session bus was lost while asking to record "
+                            "the screen." +
+                            std::string(kNothingRecorded));
+    case PortalError::Kind::TimedOut: {
+        auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout).count();
+        return CaptureError("The desktop did not answer the request to record the screen "
+                            "within " +
+                            std::to_string(seconds) + " seconds." + kNothingRecorded);
     }
-};
-
-void Check(int code, const char* what) {
-    if (code < 0)
-        throw CaptureError(std::string("The screen-cast portal could not be asked (") + what +
-                           ": error " + std::to_string(-code) + ")." + kNothingRecorded);
-}
-
-// Appends one {sv} entry of an a{sv} being written; `value` points at the value (at the
-// characters for a string).
-void AppendOption(sd_bus_message* m, const char* key, char type, const void* value) {
-    const char contents[2] = {type, 0};
-    Check(sd_bus_message_open_container(m, 'e', "sv"), "options");
-    Check(sd_bus_message_append_basic(m, 's', key), "options");
-    Check(sd_bus_message_open_container(m, 'v', contents), "options");
-    Check(sd_bus_message_append_basic(m, type, value), "options");
-    Check(sd_bus_message_close_container(m), "options");
-    Check(sd_bus_message_close_container(m), "options");
-}
-
-void AppendNumberOption(sd_bus_message* m, const char* key, uint32_t value) {
-    AppendOption(m, key, 'u', &value);
-}
-
-// Calls `read(key)` for each entry of an a{sv} with the message at the entry's variant;
-// it returns whether it consumed the variant (else it is skipped).
-void ReadOptions(sd_bus_message* m, const std::function<bool(const std::string&)>& read) {
-    Check(sd_bus_message_enter_container(m, 'a', "{sv}"), "results");
-    while (sd_bus_message_enter_container(m, 'e', "sv") > 0) {
-        const char* key = nullptr;
-        Check(sd_bus_message_read_basic(m, 's', &key), "results");
-        if (!read(key))
-            Check(sd_bus_message_skip(m, "v"), "results");
-        Check(sd_bus_message_exit_container(m), "results");
+    case PortalError::Kind::Failed:
+    case PortalError::Kind::Stopped:
+        break;
     }
-    Check(sd_bus_message_exit_container(m), "results");
+    return CaptureError(std::string("The screen-cast portal could not be asked (") + error.what() +
+                        ")." + kNothingRecorded);
 }
 
 } // namespace
@@ -92,112 +58,54 @@ struct ScreenCastPortal::State {
 
     ~State() {
         if (bus && !session.empty()) {
-            sd_bus_call_method(bus, kPortal, session.c_str(), "org.freedesktop.portal.Session",
-                               "Close", nullptr, nullptr, "");
+            sd_bus_call_method(bus, kService, session.c_str(), kSessionInterface, "Close", nullptr,
+                               nullptr, "");
         }
         if (bus)
             sd_bus_flush_close_unref(bus);
     }
 
-    Message NewCall(const char* member) {
-        sd_bus_message* m = nullptr;
-        Check(sd_bus_message_new_method_call(bus, &m, kPortal, kPortalPath, kScreenCast, member),
-              member);
-        return Message(m);
-    }
-
-    // Sends a call that answers through a Request object and waits for its Response;
-    // returns the message positioned at the results. `fill` appends the arguments before
-    // the options, `option` appends options besides the handle token.
-    Message Ask(const char* member, const std::function<void(sd_bus_message*)>& fill,
-                const std::function<void(sd_bus_message*)>& option,
-                std::chrono::milliseconds timeout) {
-        static std::atomic<int> counter{0};
-        std::string token = "clipmoor" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-        std::string path = "/org/freedesktop/portal/desktop/request/" + sender + "/" + token;
-
-        struct Answer {
-            Message message;
-        } answer;
-        sd_bus_slot* slot = nullptr;
-        auto onResponse = [](sd_bus_message* m, void* data, sd_bus_error*) -> int {
-            static_cast<Answer*>(data)->message.reset(sd_bus_message_ref(m));
-            return 1;
-        };
-        // Subscribed before the call, so that a quick answer is not missed.
-        Check(sd_bus_match_signal(bus, &slot, kPortal, path.c_str(),
-                                  "org.freedesktop.portal.Request", "Response", onResponse,
-                                  &answer),
-              member);
-        struct SlotGuard {
-            sd_bus_slot* slot;
-            ~SlotGuard() { sd_bus_slot_unref(slot); }
-        } guard{slot};
-
-        Message call = NewCall(member);
-        fill(call.get());
-        Check(sd_bus_message_open_container(call.get(), 'a', "{sv}"), member);
-        AppendOption(call.get(), "handle_token", 's', token.c_str());
-        if (option)
-            option(call.get());
-        Check(sd_bus_message_close_container(call.get()), member);
-        ErrorHolder error;
-        sd_bus_message* reply = nullptr;
-        int code = sd_bus_call(bus, call.get(), kCallTimeoutUs, &error.error, &reply);
-        Message replyHolder(reply);
-        if (code < 0)
-            throw CaptureError(std::string("The screen-cast portal refused the request (") +
-                               member + ": " + error.Text(code) + ")." + kNothingRecorded);
-
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!answer.message) {
-            int processed = sd_bus_process(bus, nullptr);
-            if (processed < 0)
-                throw CaptureError("The connection to the session bus was lost while asking "
-                                   "to record the screen." +
-                                   std::string(kNothingRecorded));
-            if (processed > 0)
-                continue;
-            auto left = deadline - std::chrono::steady_clock::now();
-            if (left <= std::chrono::steady_clock::duration::zero()) {
-                // Takes the unanswered dialog away.
-                sd_bus_call_method(bus, kPortal, path.c_str(), "org.freedesktop.portal.Request",
-                                   "Close", nullptr, nullptr, "");
-                auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout).count();
-                throw CaptureError("The desktop did not answer the request to record the "
-                                   "screen within " +
-                                   std::to_string(seconds) + " seconds." + kNothingRecorded);
-            }
-            sd_bus_wait(bus, std::chrono::duration_cast<std::chrono::microseconds>(left).count());
+    // Asks and turns a cancelled or refused answer into the user's message.
+    Message Ask(const char* member, std::function<void(sd_bus_message*)> fill,
+                std::function<void(sd_bus_message*)> option, std::chrono::milliseconds timeout) {
+        Answer answer;
+        try {
+            answer = portal::Ask(
+                bus, sender, {kScreenCast, member, std::move(fill), std::move(option), timeout});
+        } catch (const PortalError& error) {
+            throw Explained(error, timeout);
         }
-        uint32_t response = 0;
-        Check(sd_bus_message_read_basic(answer.message.get(), 'u', &response), member);
-        if (response == kResponseCancelled)
+        if (answer.response == kResponseCancelled)
             throw CaptureError(std::string("Recording the screen was cancelled in the desktop's "
                                            "dialog.") +
                                kNothingRecorded);
-        if (response != kResponseSuccess)
+        if (answer.response != kResponseSuccess)
             throw CaptureError(std::string("The desktop refused to share the screen.") +
                                kNothingRecorded);
-        return std::move(answer.message);
+        return std::move(answer.results);
     }
 };
 
 ScreenCastPortal::ScreenCastPortal(const ScreenCastRequest& request)
     : state_(std::make_unique<State>()) {
+    try {
+        Open(request);
+    } catch (const PortalError& error) {
+        throw Explained(error, {});
+    }
+}
+
+void ScreenCastPortal::Open(const ScreenCastRequest& request) {
     State& s = *state_;
     if (int code = sd_bus_open_user(&s.bus); code < 0)
         throw CaptureError("Recording the screen of this desktop needs its screen-cast portal, "
                            "but the session bus cannot be reached (error " +
                            std::to_string(-code) + ")." + kNothingRecorded);
-    const char* unique = nullptr;
-    Check(sd_bus_get_unique_name(s.bus, &unique), "bus name");
-    for (const char* c = unique + 1; *c; ++c)
-        s.sender += *c == '.' ? '_' : *c;
+    s.sender = SenderPathPart(s.bus);
 
     ErrorHolder error;
     uint32_t modes = 0;
-    int code = sd_bus_get_property_trivial(s.bus, kPortal, kPortalPath, kScreenCast,
+    int code = sd_bus_get_property_trivial(s.bus, kService, kPath, kScreenCast,
                                            "AvailableCursorModes", &error.error, 'u', &modes);
     if (code < 0)
         throw CaptureError("This desktop offers no screen-cast portal (xdg-desktop-portal and "
@@ -209,20 +117,9 @@ ScreenCastPortal::ScreenCastPortal(const ScreenCastRequest& request)
     std::string sessionToken = "clipmoor_session" + std::to_string(getpid());
     Message created = s.Ask(
         "CreateSession", [](sd_bus_message*) {},
-        [&](sd_bus_message* m) {
-            AppendOption(m, "session_handle_token", 's', sessionToken.c_str());
-        },
+        [&](sd_bus_message* m) { AppendTextOption(m, "session_handle_token", sessionToken); },
         quick);
-    ReadOptions(created.get(), [&](const std::string& key) {
-        if (key != "session_handle")
-            return false;
-        const char* handle = nullptr;
-        Check(sd_bus_message_read(created.get(), "v", "s", &handle), "session");
-        s.session = handle;
-        return true;
-    });
-    if (s.session.empty())
-        Check(-EPROTO, "CreateSession");
+    s.session = ReadSessionHandle(created.get());
 
     auto session = [&](sd_bus_message* m) {
         Check(sd_bus_message_append_basic(m, 'o', s.session.c_str()), "session");
@@ -236,7 +133,7 @@ ScreenCastPortal::ScreenCastPortal(const ScreenCastRequest& request)
             AppendNumberOption(m, "cursor_mode", static_cast<uint32_t>(s.cursor));
             AppendNumberOption(m, "persist_mode", kPersistUntilRevoked);
             if (!request.restoreToken.empty())
-                AppendOption(m, "restore_token", 's', request.restoreToken.c_str());
+                AppendTextOption(m, "restore_token", request.restoreToken);
         },
         quick);
 
@@ -280,11 +177,11 @@ ScreenCastPortal::ScreenCastPortal(const ScreenCastRequest& request)
 
 ScreenCastPortal::~ScreenCastPortal() = default;
 
-int ScreenCastPortal::OpenPipeWireRemote() {
+int ScreenCastPortal::OpenPipeWireRemote() try {
     State& s = *state_;
     ErrorHolder error;
     sd_bus_message* reply = nullptr;
-    int code = sd_bus_call_method(s.bus, kPortal, kPortalPath, kScreenCast, "OpenPipeWireRemote",
+    int code = sd_bus_call_method(s.bus, kService, kPath, kScreenCast, "OpenPipeWireRemote",
                                   &error.error, &reply, "oa{sv}", s.session.c_str(), 0);
     Message holder(reply);
     if (code < 0)
@@ -296,6 +193,8 @@ int ScreenCastPortal::OpenPipeWireRemote() {
     if (own < 0)
         Check(-errno, "OpenPipeWireRemote");
     return own;
+} catch (const PortalError& error) {
+    throw Explained(error, {});
 }
 
 uint32_t ScreenCastPortal::PipeWireNode() const {

@@ -48,6 +48,8 @@ public:
     const std::string& RestoreToken() const;
 
 private:
+    void Open(const ScreenCastRequest& request);
+
     struct State;
     std::unique_ptr<State> state_;
 };
