@@ -12,6 +12,7 @@
 #include "model/project_file.h"
 #include "model/project_objects.h"
 #include "record/core/capture_geometry.h"
+#include "record/core/global_shortcut_portal.h"
 #include "record/hooks/ras_win_god.h"
 #include "record/hooks/xcb_hook_host.h"
 #include "record/ui/recording_session.h"
@@ -88,6 +89,7 @@ TMainForm::TMainForm(UiServices& ui, QWidget* parent) : QMainWindow(parent), ui_
 }
 
 TMainForm::~TMainForm() {
+    desktopHotKey_.reset();
     // The editor goes first: no control may reach it once the project is gone.
     delete editor_;
     editor_ = nullptr;
@@ -117,11 +119,14 @@ bool TMainForm::FormCreate(const QString& programFolder) {
     captureBackend_ =
         CaptureBackendOfSession(QGuiApplication::platformName() == QLatin1String("xcb") ||
                                 !qEnvironmentVariableIsEmpty("DISPLAY"));
-    // A Wayland client sees no global keys: `clipmoor --toggle-recording` stands in.
-    if (captureBackend_ == CaptureBackend::X11)
+    // A Wayland client sees no global keys: the desktop's portal binds one if it can, and
+    // `clipmoor --toggle-recording` always stands in.
+    if (captureBackend_ == CaptureBackend::X11) {
         InstallKeyboardHook();
-    else
+    } else {
         ConnectRecorder();
+        BindDesktopHotKey();
+    }
     remoteControl_ = new RemoteControl([this] { return ToggleRecording(); }, this);
     remoteControl_->Listen(ControlSocketPath());
     return true;
@@ -140,6 +145,18 @@ void TMainForm::InstallKeyboardHook() {
         ui_.ShowMessage(this, {QString::fromUtf8(error.what()), DefaultCaption(), QMessageBox::Ok,
                                QMessageBox::Critical});
     }
+}
+
+void TMainForm::BindDesktopHotKey() {
+    // The portal calls back on its own thread; the window acts on its own.
+    desktopHotKey_ = std::make_unique<GlobalShortcutPortal>(
+        GlobalShortcut{"toggle-recording", "Start or stop recording", "CTRL+ALT+F11"},
+        [this] { QMetaObject::invokeMethod(this, [this] { ToggleRecording(); }); },
+        [this](const std::string&) {
+            QMetaObject::invokeMethod(this, [this] {
+                statusBar()->showMessage(QString::fromUtf8(kNoDesktopHotKeyMessage));
+            });
+        });
 }
 
 void TMainForm::SetCurrentFileName(const QString& fileName) {

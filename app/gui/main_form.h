@@ -16,6 +16,7 @@
 #include <string>
 
 class ExportCommands;
+class GlobalShortcutPortal;
 struct EditorControls;
 struct ExportControls;
 class PictureButton;
@@ -65,6 +66,9 @@ inline constexpr const char* kRecordOverMessage =
     "that is not saved up to now.";
 inline constexpr const char* kRecordOverCaption = "Record now";
 inline constexpr const char* kErrorCaption = "Error";
+inline constexpr const char* kNoDesktopHotKeyMessage =
+    "This desktop binds no hot key for the program: bind a key to "
+    "\"clipmoor --toggle-recording\" in its keyboard settings.";
 inline constexpr const char* kHotKeySharedMessage =
     "Another program holds the hot key: it gets Ctrl + Shift + F11 as well.";
 
@@ -203,6 +207,7 @@ private:
     void ConnectEditor(EditorControls controls, TPaintBox& paintBox);
     QWidget* BuildMovieTab(ExportControls movieCommands);
     void InstallKeyboardHook();
+    void BindDesktopHotKey();
     void SetPrimaryScreenArea();
     // Starts or stops a recording as the hot key does; tells whether one runs afterwards.
     bool ToggleRecording();
@@ -227,6 +232,8 @@ private:
     CaptureBackend captureBackend_ = CaptureBackend::X11;
     bool saidPointerInPictures_ = false;
     RemoteControl* remoteControl_ = nullptr; // child of the window
+    // The hot key on Wayland; released first by the destructor (its thread calls back).
+    std::unique_ptr<GlobalShortcutPortal> desktopHotKey_;
     // Child of the window; deleted first by the destructor, before the project goes.
     AnimationEditor* editor_ = nullptr;
     MovieScrubber* scrubber_ = nullptr; // the movie view and its time slider
