@@ -245,8 +245,16 @@ TEST_F(CliPortal, StreamEndingKeepsWhatWasRecorded) {
     const char* pipewire = std::getenv("CLIPMOOR_TEST_PIPEWIRE_PID");
     ASSERT_NE(pipewire, nullptr);
     fs::path file = folder / "cut.fmo";
-    CliRun run = Record({"--area", "full", "--fps", "10", "--seconds", "60", file.string()},
-                        ApprovedToken());
+    const std::vector<std::string> args{"--area",    "full", "--fps",      "10",
+                                        "--seconds", "60",   file.string()};
+    CliRun run = Record(args, ApprovedToken());
+    // Now and then the desktop's portal refuses a restored cast that closely follows the
+    // abandoned request of the test before; the program says so, and asking again succeeds.
+    if (!WaitForOutput(run, "Recording", 20s) &&
+        ReadFile(run.output).find("refused") != std::string::npos) {
+        WaitFor(run, 5s);
+        run = Record(args, ApprovedToken());
+    }
     ASSERT_TRUE(WaitForOutput(run, "Recording", 20s)) << ReadFile(run.output);
     std::this_thread::sleep_for(1s);
     kill(std::atoi(pipewire), SIGKILL);
