@@ -176,13 +176,7 @@ bool ExportCommands::BuildMovie(const QString& movieFile) {
             ::BuildMovie(project_, LocalPath(movieFile), settings,
                          [&guard](int32_t done, int32_t count) { guard.Progress(done, count); });
     }
-    if (controls_.ListView1Click)
-        controls_.ListView1Click();
-    if (!result) {
-        ReportError(FromLocal(result.message));
-        return false;
-    }
-    return true;
+    return FinishBuild(result);
 }
 
 void ExportCommands::CreateVideoBtnClick() {
@@ -221,13 +215,7 @@ bool ExportCommands::BuildVideo(const QString& videoFile) {
     }
     if (bar)
         bar->setFormat(frameFormat);
-    if (controls_.ListView1Click)
-        controls_.ListView1Click();
-    if (!result) {
-        ReportError(FromLocal(result.message));
-        return false;
-    }
-    return true;
+    return FinishBuild(result);
 }
 
 void ExportCommands::PublishMovie(const QString& movieFile, bool forPlay) {
@@ -298,6 +286,16 @@ void ExportCommands::ShowMovie(const QString& movieFile, const QStringList& writ
             return;
     }
     ui_.OpenUrl(QUrl::fromLocalFile(movieFile));
+}
+
+bool ExportCommands::FinishBuild(const Result& result) {
+    if (controls_.ListView1Click)
+        controls_.ListView1Click();
+    if (!result) {
+        ReportError(FromLocal(result.message));
+        return false;
+    }
+    return true;
 }
 
 void ExportCommands::ReportError(const QString& text) {

@@ -8,6 +8,7 @@
 #include "app/gui/local_web_server.h"
 #include "app/gui/ui_services.h"
 #include "model/project.h"
+#include "model/result.h"
 
 #include <QPointer>
 #include <QString>
@@ -91,6 +92,8 @@ private:
     void ShowPage(const QString& pageFile, const QStringList& writtenBeside);
     // Shows the movie on a page held by the server only, beside the files written for it.
     void ShowMovie(const QString& movieFile, const QStringList& writtenBeside);
+    // After a build: the object list shown again, and a failure's message. True on success.
+    bool FinishBuild(const Result& result);
     void ReportError(const QString& text);
 
     UiServices& ui_;

@@ -9,6 +9,7 @@
 //   capture [--seconds S] [--long] [--whole-area]
 //     --long: 10 s per rate (default 3 s); --whole-area: recordings read and compare the
 //     whole area every tick instead of only what the server reports as drawn.
+#include "bench/support/cpu_time.h"
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
 #include "record/core/recorder.h"
@@ -128,19 +129,6 @@ private:
 
     pid_t child_;
 };
-
-// CPU seconds (user + system) in a usage report.
-double CpuSeconds(const rusage& usage) {
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-// CPU seconds of this process, every thread included.
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return CpuSeconds(usage);
-}
 
 // CPU seconds of the X server so far, or -1 when its process is not known.
 double ServerCpuSeconds() {

@@ -5,6 +5,7 @@
 // (every thread); the compositor's share, the same for both, is not counted.
 //
 //   capture_portal [--seconds S]    (10 s per case by default)
+#include "bench/support/cpu_time.h"
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
 #include "record/core/capture_geometry.h"
@@ -25,17 +26,6 @@
 #include <thread>
 
 namespace {
-
-double CpuSeconds(const rusage& usage) {
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return CpuSeconds(usage);
-}
 
 pid_t Spawn(const std::vector<std::string>& args) {
     pid_t pid = fork();
