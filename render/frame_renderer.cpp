@@ -6,6 +6,7 @@
 
 #include <QPainter>
 #include <QTransform>
+#include <libyuv/convert_argb.h>
 
 #include <cstring>
 #include <optional>
@@ -75,13 +76,14 @@ QImage ImageOfDib(const DibImage& dib) {
 void CopyDib(QImage& image, const DibImage& dib, QPoint at) {
     const int32_t height = DibHeight(dib);
     const QRect target = QRect(at, QSize(DibWidth(dib), height)) & image.rect();
-    for (int32_t y = target.top(); y <= target.bottom(); ++y) {
-        const uint8_t* source =
-            DibRow(dib, height - 1 - (y - at.y())) + 3 * (target.left() - at.x());
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int32_t x = target.left(); x <= target.right(); ++x, source += 3)
-            row[x] = 0xFF000000u | uint32_t{source[2]} << 16 | uint32_t{source[1]} << 8 | source[0];
-    }
+    if (target.isEmpty())
+        return;
+    // Rows run bottom-up in the picture: start at the target's top row and step backwards.
+    const uint8_t* source =
+        DibRow(dib, height - 1 - (target.top() - at.y())) + ptrdiff_t{3} * (target.left() - at.x());
+    libyuv::RGB24ToARGB(source, -static_cast<int>(dib.bytesPerRow),
+                        image.scanLine(target.top()) + ptrdiff_t{4} * target.left(),
+                        static_cast<int>(image.bytesPerLine()), target.width(), target.height());
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 #include "video/video_encoder.h"
 
+#include "video/encoding_thread.h"
 #include "video/palette_filter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
+#include <libyuv/convert_from_argb.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +17,10 @@ extern "C" {
 #include <unistd.h>
 
 namespace {
+
+// Frames in flight between drawing and encoding: one drawn into, two queued, one kept for
+// repeats.
+constexpr int kPoolFrames = 4;
 
 std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -104,21 +108,23 @@ struct VideoEncoder::State {
     AVFormatContext* muxer = nullptr;
     AVCodecContext* encoder = nullptr;
     AVStream* stream = nullptr;
-    SwsContext* converter = nullptr;
-    AVFrame* frame = nullptr; // the encoder's input, kept for repeats
+    std::vector<AVFrame*> pool; // the encoder's input frames, see EncodingThread
     AVPacket* packet = nullptr;
-    std::unique_ptr<PaletteFilter> palette; // GIF only
-    int64_t nextPts = 0;
+    std::unique_ptr<PaletteFilter> palette; // GIF only; used by the drawing thread
+    int64_t nextPts = 0;                    // used by the encoding thread
     bool fileOpen = false;
     bool committed = false;
+    // Encodes and writes from its own thread between Open and Finish; ends first.
+    std::unique_ptr<EncodingThread> worker;
 
     ~State() {
+        worker.reset();
         if (muxer && fileOpen)
             avio_closep(&muxer->pb);
         avformat_free_context(muxer);
         avcodec_free_context(&encoder);
-        sws_freeContext(converter);
-        av_frame_free(&frame);
+        for (AVFrame*& frame : pool)
+            av_frame_free(&frame);
         av_packet_free(&packet);
         if (!committed && !temporaryPath.empty())
             unlink(temporaryPath.c_str());
@@ -147,9 +153,8 @@ struct VideoEncoder::State {
             return Fail(failure, std::string("FFmpeg cannot write ") + info.title + " files.");
         encoder = avcodec_alloc_context3(codec);
         stream = avformat_new_stream(muxer, nullptr);
-        frame = av_frame_alloc();
         packet = av_packet_alloc();
-        if (!encoder || !stream || !frame || !packet)
+        if (!encoder || !stream || !packet)
             return Fail(failure, "Not enough memory to encode the video.");
 
         const bool gif = settings.format == VideoFormat::Gif;
@@ -191,25 +196,14 @@ struct VideoEncoder::State {
             palette = PaletteFilter::Create(settings.width, settings.height, rate, failure);
             if (!palette)
                 return false;
-        } else {
-            frame->format = encoder->pix_fmt;
-            frame->width = width;
-            frame->height = height;
-            if (av_frame_get_buffer(frame, 0) < 0)
+        }
+        for (int i = 0; i < kPoolFrames; ++i) {
+            AVFrame* frame = av_frame_alloc();
+            if (!frame || (!gif && !AllocateYuvFrame(frame, width, height))) {
+                av_frame_free(&frame);
                 return Fail(failure, "Not enough memory to encode the video.");
-            // White where the frame is padded to an even size (limited-range YUV).
-            for (int plane = 0; plane < 3; ++plane)
-                for (int y = 0; y < (plane == 0 ? height : height / 2); ++y)
-                    std::memset(frame->data[plane] + y * frame->linesize[plane],
-                                plane == 0 ? 235 : 128,
-                                static_cast<size_t>(frame->linesize[plane]));
-            // Same size: the filter only decides how 2 x 2 pixels give one chroma sample; the
-            // nearest costs half of the bilinear one, beside an encoder that takes the cores.
-            converter = sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGRA,
-                                       settings.width, settings.height, AV_PIX_FMT_YUV420P,
-                                       SWS_POINT, nullptr, nullptr, nullptr);
-            if (!converter)
-                return Fail(failure, "The frames cannot be converted for the encoder.");
+            }
+            pool.push_back(frame);
         }
 
         if (const int error = avio_open(&muxer->pb, temporaryPath.c_str(), AVIO_FLAG_WRITE);
@@ -223,6 +217,24 @@ struct VideoEncoder::State {
         av_dict_free(&muxerOptions);
         if (header < 0)
             return Fail(failure, "The video file cannot be started: " + AvError(header));
+        worker = std::make_unique<EncodingThread>(pool, [this](AVFrame* frame, std::string* why) {
+            frame->pts = nextPts++;
+            return Encode(frame, why);
+        });
+        return true;
+    }
+
+    // A YUV 4:2:0 frame, white where it is padded to an even size (limited range).
+    static bool AllocateYuvFrame(AVFrame* frame, int32_t width, int32_t height) {
+        frame->format = AV_PIX_FMT_YUV420P;
+        frame->width = width;
+        frame->height = height;
+        if (av_frame_get_buffer(frame, 0) < 0)
+            return false;
+        for (int plane = 0; plane < 3; ++plane)
+            for (int y = 0; y < (plane == 0 ? height : height / 2); ++y)
+                std::memset(frame->data[plane] + y * frame->linesize[plane], plane == 0 ? 235 : 128,
+                            static_cast<size_t>(frame->linesize[plane]));
         return true;
     }
 
@@ -259,21 +271,15 @@ struct VideoEncoder::State {
                 return Fail(failure, "Can not write the video file: " + AvError(written));
         }
     }
-
-    bool Convert(const VideoFrameView& view) {
-        if (av_frame_make_writable(frame) < 0)
-            return false;
-        const uint8_t* source[1] = {view.pixels};
-        const int stride[1] = {static_cast<int>(view.stride)};
-        return sws_scale(converter, source, stride, 0, settings.height, frame->data,
-                         frame->linesize) == settings.height;
-    }
-
-    bool SendFrame(std::string* failure) {
-        frame->pts = nextPts++;
-        return Encode(frame, failure);
-    }
 };
+bool ConvertToYuv420(const VideoFrameView& view, int32_t width, int32_t height, AVFrame* frame) {
+    // Still held by the encoder (it copies its input, but may keep the frame a while): a copy.
+    if (av_frame_make_writable(frame) < 0)
+        return false;
+    return libyuv::ARGBToI420(view.pixels, static_cast<int>(view.stride), frame->data[0],
+                              frame->linesize[0], frame->data[1], frame->linesize[1],
+                              frame->data[2], frame->linesize[2], width, height) == 0;
+}
 
 VideoEncoder::VideoEncoder(std::unique_ptr<State> state) : state_(std::move(state)) {}
 VideoEncoder::~VideoEncoder() = default;
@@ -305,23 +311,25 @@ bool VideoEncoder::AddPaletteFrame(const VideoFrameView& frame, std::string* fai
 
 bool VideoEncoder::AddFrame(const VideoFrameView& view, std::string* failure) {
     State& s = *state_;
+    AVFrame* frame = s.worker->FreeFrame(failure);
+    if (!frame)
+        return false;
     if (s.palette) {
-        if (!s.palette->Map(view.pixels, view.stride, s.frame, failure))
+        if (!s.palette->Map(view.pixels, view.stride, frame, failure))
             return false;
-        return s.SendFrame(failure);
-    }
-    if (!s.Convert(view))
+    } else if (!ConvertToYuv420(view, s.settings.width, s.settings.height, frame)) {
         return s.Fail(failure, "A frame cannot be converted for the encoder.");
-    return s.SendFrame(failure);
+    }
+    return s.worker->Queue(frame, failure);
 }
 
 bool VideoEncoder::AddSameFrame(std::string* failure) {
-    return state_->SendFrame(failure);
+    return state_->worker->Queue(nullptr, failure);
 }
 
 bool VideoEncoder::Finish(std::string* failure) {
     State& s = *state_;
-    if (!s.Encode(nullptr, failure))
+    if (!s.worker->Drain(failure) || !s.Encode(nullptr, failure))
         return false;
     if (const int error = av_write_trailer(s.muxer); error < 0)
         return s.Fail(failure, "Can not finish the video file: " + AvError(error));

@@ -1,6 +1,7 @@
 // Encodes 32-bit frames into a video file with the FFmpeg libraries: MP4 (H.264 through
 // libx264, streamable), WebM (VP9 through libvpx) or GIF (a palette generated from the frames).
-// Constant frame rate; the file appears under its name only when Finish succeeds.
+// Constant frame rate; the file appears under its name only when Finish succeeds. Frames are
+// converted on the caller's thread and encoded on one of the encoder's own.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+struct AVFrame;
 
 enum class VideoFormat { Mp4, WebM, Gif };
 
@@ -36,6 +39,12 @@ struct VideoFrameView {
     ptrdiff_t stride = 0;
 };
 
+// Converts a width x height frame into frame's YUV 4:2:0 planes (BT.601, limited range, chroma
+// averaged over 2 x 2 pixels), as the MP4 and WebM encoders take it; frame has at least that
+// size.
+bool ConvertToYuv420(const VideoFrameView& view, int32_t width, int32_t height, AVFrame* frame);
+
+// Frames are added from one thread; the encoder runs on a thread of its own meanwhile.
 class VideoEncoder {
 public:
     // Starts a video at path (written to a temporary file beside it). Null, with *failure
