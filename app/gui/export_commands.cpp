@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,6 +36,43 @@ public:
     }
 };
 
+// While a video is built, the window's input reaches only the Cancel button: a click there or
+// Escape anywhere cancels; other clicks, keys, shortcuts and drops are dropped, since the
+// project they would change is being drawn. Events for windows pass: Qt hands them on to
+// their widgets, which this sees again.
+class CancelGate : public QObject {
+public:
+    CancelGate(QPushButton* button, bool& cancelled) : button_(button), cancelled_(cancelled) {}
+
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+                cancelled_ = true;
+            [[fallthrough]];
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return receiver->isWidgetType() && receiver != button_;
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QPushButton* button_;
+    bool& cancelled_;
+};
+
 // How often a running build lets the window repaint.
 constexpr int kRepaintIntervalMs = 40;
 
@@ -45,7 +83,8 @@ constexpr int kRepaintIntervalMs = 40;
 // Project under the builder), the preview's painting and closing the window.
 class ExportCommands::BuildGuard {
 public:
-    explicit BuildGuard(ExportCommands& commands)
+    // cancellable: the Cancel button shows, and Cancelled() says whether it was used.
+    explicit BuildGuard(ExportCommands& commands, bool cancellable = false)
         : commands_(commands), controls_(commands.controls_) {
         commands_.building_ = true;
         for (QWidget* widget : BuildButtons())
@@ -73,11 +112,25 @@ public:
             bar->setValue(0);
             bar->show();
         }
+        if (cancellable && controls_.CancelBuildBtn && !holdWindow_) {
+            cancelButton_ = controls_.CancelBuildBtn;
+            gate_ = std::make_unique<CancelGate>(cancelButton_, cancelled_);
+            cancelConnection_ = QObject::connect(cancelButton_, &QPushButton::clicked,
+                                                 [this] { cancelled_ = true; });
+            cancelButton_->setEnabled(true);
+            cancelButton_->show();
+            qApp->installEventFilter(gate_.get());
+        }
         sinceRepaint_.start();
         AllowRepaint();
     }
 
     ~BuildGuard() {
+        if (gate_) {
+            qApp->removeEventFilter(gate_.get());
+            QObject::disconnect(cancelConnection_);
+            cancelButton_->hide();
+        }
         if (controls_.owner)
             controls_.owner->removeEventFilter(&closeBlocker_);
         // Clicks and keys held back during the build reach the window now, while the build
@@ -99,14 +152,17 @@ public:
         commands_.building_ = false;
     }
 
-    void Progress(int32_t framesDone, int32_t frameCount) {
+    // False once the user cancelled.
+    bool Progress(int32_t framesDone, int32_t frameCount) {
         if (QProgressBar* bar = controls_.BuildProgress) {
             bar->setRange(0, frameCount);
             bar->setValue(framesDone);
         }
         if (sinceRepaint_.elapsed() >= kRepaintIntervalMs)
             AllowRepaint();
+        return !cancelled_;
     }
+    bool Cancelled() const { return cancelled_; }
 
 private:
     std::array<QWidget*, 3> BuildButtons() const {
@@ -115,7 +171,9 @@ private:
     void AllowRepaint() {
         if (holdWindow_)
             return;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // With the gate, input is handled (and all but Cancel dropped) instead of held back.
+        QCoreApplication::processEvents(gate_ ? QEventLoop::AllEvents
+                                              : QEventLoop::ExcludeUserInputEvents);
         sinceRepaint_.restart();
     }
 
@@ -129,6 +187,10 @@ private:
     bool previewWasUpdating_ = true;
     CloseBlocker closeBlocker_;
     QElapsedTimer sinceRepaint_;
+    QPushButton* cancelButton_ = nullptr; // set while the gate is installed
+    std::unique_ptr<CancelGate> gate_;
+    QMetaObject::Connection cancelConnection_;
+    bool cancelled_ = false;
 };
 
 ExportCommands::ExportCommands(UiServices& ui, Project& project, ExportControls controls)
@@ -203,18 +265,22 @@ bool ExportCommands::BuildVideo(const QString& videoFile) {
     const QString frameFormat = bar ? bar->format() : QString();
     if (bar)
         bar->setFormat(QStringLiteral("%p%"));
+    bool cancelled = false;
     {
-        BuildGuard guard(*this);
+        BuildGuard guard(*this, true);
         const VideoExportSettings settings{*format, static_cast<double>(project_.FramesPerSecond),
                                            project_.Compression};
-        result = ExportVideo(project_, LocalPath(videoFile), settings,
-                             [&guard](int32_t done, int32_t count) {
-                                 guard.Progress(done, count);
-                                 return true;
-                             });
+        result = ExportVideo(
+            project_, LocalPath(videoFile), settings,
+            [&guard](int32_t done, int32_t count) { return guard.Progress(done, count); });
+        cancelled = guard.Cancelled() && !result;
     }
     if (bar)
         bar->setFormat(frameFormat);
+    if (cancelled) { // what the user asked for: no message
+        FinishBuild({});
+        return false;
+    }
     return FinishBuild(result);
 }
 

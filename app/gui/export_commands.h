@@ -44,6 +44,7 @@ struct ExportControls {
     QCheckBox* PlayerPageCheck = nullptr; // copy the browser player next to the page
     QPlainTextEdit* Memo1 = nullptr;
     QProgressBar* BuildProgress = nullptr; // in the status bar while a movie is built
+    QPushButton* CancelBuildBtn = nullptr; // beside it while a video is built; Escape too
     QWidget* preview = nullptr;            // not painted while a build runs
     // True while a recording runs: its timer must not fire in the middle of a build, so the
     // build then keeps the window waiting until it is done.
@@ -77,7 +78,8 @@ public:
     // player, whatever was written.
     void PublishMovie(const QString& movieFile, bool forPlay = false);
     // Writes the video (its format from the name's extension) at the project's frames per
-    // second and compression. False (after a message) when it could not be written.
+    // second and compression. False (after a message) when it could not be written; false
+    // without one when the user cancelled it.
     bool BuildVideo(const QString& videoFile);
 
     bool Building() const { return building_; }

@@ -68,6 +68,10 @@ QWidget* TMainForm::BuildMovieTab(ExportControls c) {
     c.BuildProgress->setFormat(QStringLiteral("Frame %v of %m"));
     c.BuildProgress->hide();
     statusBar()->addPermanentWidget(c.BuildProgress);
+    c.CancelBuildBtn = new QPushButton(QStringLiteral("Cancel"));
+    c.CancelBuildBtn->setToolTip(QStringLiteral("Stop writing the video (Esc)"));
+    c.CancelBuildBtn->hide();
+    statusBar()->addPermanentWidget(c.CancelBuildBtn);
 
     c.owner = this;
     c.SaveDialog1 = &SaveDialog1;

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <cerrno>
 
@@ -88,6 +89,42 @@ TEST_F(ExportCommandsTest, CreateVideoWritesTheChosenFormatAndShowsIt) {
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text, QString::fromUtf8(kVideoNameMessage));
     EXPECT_FALSE(QFileInfo::exists(root_.filePath("clip.avi")));
+}
+
+// While a video is written, only Cancel (or Escape) reaches the window: other clicks are
+// dropped, and cancelling leaves no file and no message.
+TEST_F(ExportCommandsTest, CancellingAVideoLeavesNoFileAndOtherInputIsDropped) {
+    AnimObject* object = AddMovingRectangle();
+    object->End.Time = 120000; // long enough to be cancelled in the middle
+    const QString video = root_.filePath("clip.mp4");
+    QPushButton other;
+    int otherClicks = 0;
+    QObject::connect(&other, &QPushButton::clicked, [&] { ++otherClicks; });
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "Escape" : "Cancel button");
+        ui_.fileAnswers = {video};
+        QTimer::singleShot(300, [&] {
+            EXPECT_TRUE(cancelBtn_.isVisible());
+            QTest::mouseClick(&other, Qt::LeftButton);
+            QTest::keyClick(&memo_, Qt::Key_X);
+            if (byKey)
+                QTest::keyClick(&memo_, Qt::Key_Escape);
+            else
+                QTest::mouseClick(&cancelBtn_, Qt::LeftButton);
+        });
+        commands_->CreateVideoBtnClick();
+        EXPECT_LT(progress_.value(), progress_.maximum()) << "the video was finished";
+        EXPECT_EQ(QDir(root_.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        EXPECT_TRUE(ui_.messages.empty());
+        EXPECT_TRUE(ui_.opened.empty());
+        EXPECT_EQ(otherClicks, 0) << "a click during the build went through";
+        EXPECT_EQ(memo_.toPlainText(), "") << "a key during the build went through";
+        EXPECT_TRUE(cancelBtn_.isHidden());
+        EXPECT_TRUE(videoBtn_.isEnabled());
+    }
+    // Afterwards the window takes input again.
+    QTest::mouseClick(&other, Qt::LeftButton);
+    EXPECT_EQ(otherClicks, 1);
 }
 
 // With the desktop's real "open" (here a stand-in opener that notes its arguments and

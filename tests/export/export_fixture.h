@@ -58,6 +58,7 @@ protected:
         controls.PlayBtn = &playBtn_;
         controls.CreateFlashBtn = &createBtn_;
         controls.CreateVideoBtn = &videoBtn_;
+        controls.CancelBuildBtn = &cancelBtn_;
         controls.recordingActive = [this] { return recording_; };
         controls.ListView1Click = [this] { ++listClicks_; };
         commands_ = std::make_unique<ExportCommands>(ui ? *ui : ui_, project_, controls);
@@ -94,7 +95,7 @@ protected:
     QCheckBox autoLoad_, createHtml_, playerPage_;
     QPlainTextEdit memo_;
     QProgressBar progress_;
-    QPushButton playBtn_, createBtn_, videoBtn_;
+    QPushButton playBtn_, createBtn_, videoBtn_, cancelBtn_;
     bool recording_ = false;
     int listClicks_ = 0;
     std::unique_ptr<ExportCommands> commands_;
