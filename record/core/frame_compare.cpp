@@ -139,6 +139,19 @@ std::optional<PixelBox> FindChangedBox(const PixelPlane& previous, const PixelPl
     return box;
 }
 
+std::vector<PixelBox> FindChangedBoxesWithin(const PixelPlane& previous, const PixelPlane& current,
+                                             const std::vector<PixelBox>& hints) {
+    std::vector<PixelBox> changed;
+    for (const PixelBox& hint : hints) {
+        std::optional<PixelBox> box =
+            FindChangedBox(PartOfPlane(previous, hint), PartOfPlane(current, hint));
+        if (box)
+            changed.push_back(
+                {box->x0 + hint.x0, box->y0 + hint.y0, box->x1 + hint.x0, box->y1 + hint.y0});
+    }
+    return changed;
+}
+
 void CopyBoxToBottomUpBgr(const PixelPlane& topDownSource, const PixelBox& box, uint8_t* target,
                           int64_t targetBytesPerRow) {
     static const RowConverter convertRow = PickRowConverter();

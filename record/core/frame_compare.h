@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // A picture in memory, seen through its own row stride. Pixels are blue, green, red,
 // followed by one unused byte when there are four bytes per pixel (the screen's layout).
@@ -37,6 +38,11 @@ inline PixelBox UnionBox(const PixelBox& a, const PixelBox& b) {
 // planes must have the same size and pixel layout (std::invalid_argument otherwise).
 // Whole rows are compared first; columns are searched only in rows that differ.
 std::optional<PixelBox> FindChangedBox(const PixelPlane& previous, const PixelPlane& current);
+
+// Within each of `hints` (boxes lying in both planes), the smallest box holding what
+// differs there, in the planes' coordinates; hints where nothing differs give none.
+std::vector<PixelBox> FindChangedBoxesWithin(const PixelPlane& previous, const PixelPlane& current,
+                                             const std::vector<PixelBox>& hints);
 
 // The part of `plane` inside `box`, which lies within it; rows keep the plane's stride.
 PixelPlane PartOfPlane(const PixelPlane& plane, const PixelBox& box);

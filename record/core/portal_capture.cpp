@@ -73,26 +73,36 @@ PixelPlane PortalCapture::Capture() {
         throw CaptureError("No capture was begun.");
     const int target = 1 - s.current;
     const int32_t width = AreaWidth(s.area), height = AreaHeight(s.area);
+    const PixelBox whole{0, 0, width - 1, height - 1};
     bool fresh = false;
     std::vector<PixelBox> change;
     s.stream.ReadPicture([&](const StreamPicture& picture) {
         if (s.area.Right >= picture.width || s.area.Bottom >= picture.height)
             throw CaptureError("The monitor's size changed; the capture area no longer fits.");
-        fresh = picture.fresh || s.firstCapture;
+        fresh = picture.pixels && (picture.fresh || s.firstCapture);
         if (!fresh)
             return;
-        for (const PixelBox& box : picture.changed)
-            if (std::optional<PixelBox> inside = s.InArea(box))
-                change.push_back(*inside);
+        const PixelPlane inArea{picture.pixels + s.area.Top * picture.bytesPerRow +
+                                    int64_t{s.area.Left} * 4,
+                                picture.bytesPerRow, width, height, 4};
+        if (s.firstCapture) {
+            change = {whole};
+        } else {
+            for (const PixelBox& box : picture.changed)
+                if (std::optional<PixelBox> inside = s.InArea(box))
+                    change.push_back(*inside);
+            // Compared here, straight from the stream, the change shrinks to what really
+            // differs, and only that is copied (a desktop that sends no damage says the whole
+            // picture changed each time). Red-first pixels are left to the recorder's compare.
+            if (picture.layout == StreamPixelLayout::BGRx ||
+                picture.layout == StreamPixelLayout::BGRA)
+                change = FindChangedBoxesWithin(s.Plane(s.current), inArea, change);
+        }
         // The target buffer still holds the picture before the previous one.
         std::vector<PixelBox> stale = change;
         stale.insert(stale.end(), s.lastChange.begin(), s.lastChange.end());
-        if (s.firstCapture)
-            stale = {PixelBox{0, 0, width - 1, height - 1}};
-        const uint8_t* areaOrigin =
-            picture.pixels + s.area.Top * picture.bytesPerRow + int64_t{s.area.Left} * 4;
         for (const PixelBox& box : stale)
-            CopyStreamBox(areaOrigin, picture.bytesPerRow, StreamPixelLayout::BGRx,
+            CopyStreamBox(inArea.pixels, inArea.bytesPerRow, picture.layout,
                           s.buffers[target].data(), int64_t{width} * 4, box);
     });
     if (!fresh) {
@@ -100,8 +110,7 @@ PixelPlane PortalCapture::Capture() {
         s.reported.clear();
         return s.Plane(s.current);
     }
-    s.lastChange = s.firstCapture ? std::vector<PixelBox>{PixelBox{0, 0, width - 1, height - 1}}
-                                  : JoinBoxesSharingRows(std::move(change));
+    s.lastChange = JoinBoxesSharingRows(std::move(change));
     s.reported = s.lastChange;
     s.firstCapture = false;
     s.current = target;
@@ -121,9 +130,7 @@ void PortalCapture::End() {
 
 int64_t PortalCapture::BufferBytes() const {
     const State& s = *state_;
-    // The stream's own copy of the monitor counts too.
-    return static_cast<int64_t>(s.buffers[0].size() + s.buffers[1].size()) +
-           int64_t{s.stream.Width()} * s.stream.Height() * 4;
+    return static_cast<int64_t>(s.buffers[0].size() + s.buffers[1].size());
 }
 
 std::optional<ScreenPoint> PortalCapture::QueryPointer() const {

@@ -179,14 +179,9 @@ std::optional<PixelBox> Recorder::FindChange(const PixelPlane& current) const {
         return FindChangedBox(previous_, current);
     // The hints only bound the search: the pixels decide what changed.
     std::optional<PixelBox> change;
-    for (const PixelBox& hint : source_.ChangedSincePreviousCapture()) {
-        std::optional<PixelBox> box =
-            FindChangedBox(PartOfPlane(previous_, hint), PartOfPlane(current, hint));
-        if (!box)
-            continue;
-        *box = {box->x0 + hint.x0, box->y0 + hint.y0, box->x1 + hint.x0, box->y1 + hint.y0};
-        change = change ? UnionBox(*change, *box) : *box;
-    }
+    for (const PixelBox& box :
+         FindChangedBoxesWithin(previous_, current, source_.ChangedSincePreviousCapture()))
+        change = change ? UnionBox(*change, box) : box;
     return change;
 }
 

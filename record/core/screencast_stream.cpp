@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -47,7 +48,7 @@ std::optional<StreamPixelLayout> LayoutOf(uint32_t format) {
     }
 }
 
-// A DMA-BUF that PipeWire did not map: mapped for reading while one picture is copied.
+// A DMA-BUF that PipeWire did not map: mapped for reading while one picture is read.
 class MappedDmaBuf {
 public:
     explicit MappedDmaBuf(const spa_data& data) : fd_(static_cast<int>(data.fd)) {
@@ -97,7 +98,9 @@ struct ScreenCastStream::State {
     int32_t width = 0;
     int32_t height = 0;
     StreamPixelLayout layout = StreamPixelLayout::BGRx;
-    std::vector<uint8_t> latest; // BGRx, width * 4 bytes a row
+    // The newest picture's buffer, kept from the producer until a newer one comes: read in
+    // place, so that each picture is read once, by whoever compares it.
+    pw_buffer* held = nullptr;
     std::vector<PixelBox> changed;
     bool fresh = false;
     bool pictureSeen = false;
@@ -124,12 +127,15 @@ struct ScreenCastStream::State {
         }
         {
             std::lock_guard lock(mutex);
+            // The held picture has the old format: back to the producer with it.
+            if (held)
+                pw_stream_queue_buffer(stream, std::exchange(held, nullptr));
+            fresh = false;
             layout = *LayoutOf(info.format);
             if (static_cast<int32_t>(info.size.width) != width ||
                 static_cast<int32_t>(info.size.height) != height) {
                 width = static_cast<int32_t>(info.size.width);
                 height = static_cast<int32_t>(info.size.height);
-                latest.assign(static_cast<size_t>(width) * height * 4, 0);
                 changed = {PixelBox{0, 0, width - 1, height - 1}};
             }
         }
@@ -199,43 +205,50 @@ struct ScreenCastStream::State {
         return boxes;
     }
 
-    void TakeBuffer(spa_buffer* buffer) {
+    // Takes a dequeued buffer; returns the one to give back to the producer (this one, or
+    // the picture it replaces).
+    pw_buffer* TakeBuffer(pw_buffer* taken) {
+        spa_buffer* buffer = taken->buffer;
         std::lock_guard lock(mutex);
         TakeCursor(buffer);
         if (buffer->n_datas < 1 || width == 0)
-            return;
+            return taken;
         const spa_data& data = buffer->datas[0];
         // Buffers that only move the pointer carry no picture.
         if (!data.chunk || data.chunk->size == 0 || (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
-            return;
-        std::optional<MappedDmaBuf> dmaBuf;
-        const uint8_t* pixels = static_cast<const uint8_t*>(data.data);
-        if (!pixels && data.type == SPA_DATA_DmaBuf)
-            pixels = dmaBuf.emplace(data).Pixels();
+            return taken;
         const int64_t stride = data.chunk->stride > 0 ? data.chunk->stride : int64_t{width} * 4;
         const uint64_t needed = data.chunk->offset + static_cast<uint64_t>(stride) * (height - 1) +
                                 static_cast<uint64_t>(width) * 4;
-        if (!pixels || stride < int64_t{width} * 4 || needed > data.maxsize) {
+        if ((!data.data && data.type != SPA_DATA_DmaBuf) || stride < int64_t{width} * 4 ||
+            needed > data.maxsize) {
             failure = kUnreadableFormat;
             arrived.notify_all();
-            return;
+            return taken;
         }
-        pixels += data.chunk->offset;
-        for (const PixelBox& box : DamageOf(buffer)) {
-            CopyStreamBox(pixels, stride, layout, latest.data(), int64_t{width} * 4, box);
+        for (const PixelBox& box : DamageOf(buffer))
             changed.push_back(box);
-        }
         changed = JoinBoxesSharingRows(std::move(changed));
+        std::swap(held, taken);
         fresh = pictureSeen = true;
         arrived.notify_all();
+        return taken;
     }
 
     static void OnProcess(void* data) {
         auto* self = static_cast<State*>(data);
         // Every queued buffer counts: each one's damage is part of what changed.
-        while (pw_buffer* buffer = pw_stream_dequeue_buffer(self->stream)) {
-            self->TakeBuffer(buffer->buffer);
-            pw_stream_queue_buffer(self->stream, buffer);
+        while (pw_buffer* buffer = pw_stream_dequeue_buffer(self->stream))
+            if (pw_buffer* done = self->TakeBuffer(buffer))
+                pw_stream_queue_buffer(self->stream, done);
+    }
+    // Buffers go away when the stream's format changes: the held picture with them.
+    static void OnRemoveBuffer(void* data, pw_buffer* buffer) {
+        auto* self = static_cast<State*>(data);
+        std::lock_guard lock(self->mutex);
+        if (self->held == buffer) {
+            self->held = nullptr;
+            self->fresh = false;
         }
     }
     static void OnParamChanged(void* data, uint32_t id, const spa_pod* param) {
@@ -304,6 +317,7 @@ ScreenCastStream::ScreenCastStream(int pipewireFd, uint32_t node,
         events.state_changed = State::OnStateChanged;
         events.param_changed = State::OnParamChanged;
         events.process = State::OnProcess;
+        events.remove_buffer = State::OnRemoveBuffer;
         return events;
     }();
 
@@ -379,8 +393,22 @@ void ScreenCastStream::ReadPicture(const std::function<void(const StreamPicture&
     std::lock_guard lock(s.mutex);
     if (!s.failure.empty())
         throw CaptureError(s.failure);
-    read(StreamPicture{s.latest.data(), int64_t{s.width} * 4, s.width, s.height, s.fresh,
-                       s.changed});
+    const uint8_t* pixels = nullptr;
+    int64_t stride = 0;
+    std::optional<MappedDmaBuf> dmaBuf;
+    if (s.held) {
+        const spa_data& data = s.held->buffer->datas[0];
+        pixels = static_cast<const uint8_t*>(data.data);
+        if (!pixels && data.type == SPA_DATA_DmaBuf)
+            pixels = dmaBuf.emplace(data).Pixels();
+        if (!pixels) {
+            s.failure = kUnreadableFormat;
+            throw CaptureError(s.failure);
+        }
+        pixels += data.chunk->offset;
+        stride = data.chunk->stride > 0 ? data.chunk->stride : int64_t{s.width} * 4;
+    }
+    read(StreamPicture{pixels, stride, s.layout, s.width, s.height, s.fresh, s.changed});
     s.changed.clear();
     s.fresh = false;
 }

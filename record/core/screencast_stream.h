@@ -1,12 +1,13 @@
 // The consumer of a screen cast's PipeWire stream (libpipewire-0.3): keeps the newest
-// picture of the monitor in a BGRx plane, what changed in it since it was last taken,
-// and where the pointer is (the stream's cursor metadata).
+// picture of the monitor (the stream's own buffer, not a copy), what changed in it since
+// it was last read, and where the pointer is (the stream's cursor metadata).
 //
 // The stream runs on a thread of its own; the caller takes pictures whenever it likes.
 // A monitor sends pictures only when something changed on it.
 #pragma once
 
 #include "record/core/frame_source.h"
+#include "record/core/stream_pixels.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,10 +26,11 @@ struct CursorBitmap {
     std::vector<uint8_t> pixels;
 };
 
-// The stream's newest picture as handed to ScreenCastStream::TakePicture.
+// The stream's newest picture as handed to ScreenCastStream::ReadPicture.
 struct StreamPicture {
-    const uint8_t* pixels; // BGRx, top-down
+    const uint8_t* pixels; // top-down; none while the stream changes its format
     int64_t bytesPerRow;
+    StreamPixelLayout layout;
     int32_t width;
     int32_t height;
     // Whether it arrived since the previous ReadPicture.

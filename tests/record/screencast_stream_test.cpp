@@ -219,7 +219,8 @@ void PaintBox(uint8_t* rgbx, int x0, int y0, int x1, int y1, uint8_t r, uint8_t 
 struct Seen {
     bool fresh = false;
     std::vector<PixelBox> changed;
-    std::vector<uint8_t> pixel; // BGRx at the asked point
+    std::vector<uint8_t> pixel; // as the stream sends it, at the asked point
+    StreamPixelLayout layout = StreamPixelLayout::BGRx;
 };
 
 // Waits for a fresh picture (or gives up after 5 s) and reads what it says at x, y.
@@ -229,6 +230,7 @@ Seen WaitForPicture(ScreenCastStream& stream, int x, int y) {
         stream.ReadPicture([&](const StreamPicture& picture) {
             seen.fresh = picture.fresh;
             seen.changed = picture.changed;
+            seen.layout = picture.layout;
             const uint8_t* p = picture.pixels + y * picture.bytesPerRow + x * 4;
             seen.pixel.assign(p, p + 3);
         });
@@ -270,7 +272,8 @@ TEST(ScreenCastStream, ReadsWhatASourceSends) {
 
     Seen seen = WaitForPicture(stream, kWidth - 1, kHeight - 1);
     ASSERT_TRUE(seen.fresh);
-    EXPECT_EQ(seen.pixel, (std::vector<uint8_t>{30, 20, 10})); // red first becomes blue first
+    EXPECT_EQ(seen.layout, StreamPixelLayout::RGBx);
+    EXPECT_EQ(seen.pixel, (std::vector<uint8_t>{10, 20, 30})); // read through the padded rows
     EXPECT_EQ(seen.changed, (std::vector<PixelBox>{{0, 0, kWidth - 1, kHeight - 1}}));
     EXPECT_EQ(stream.Pointer()->x, 5);
     CursorBitmap bitmap = stream.LastCursorBitmap();
@@ -288,7 +291,7 @@ TEST(ScreenCastStream, ReadsWhatASourceSends) {
                  false});
     seen = WaitForPicture(stream, 19, 9);
     ASSERT_TRUE(seen.fresh);
-    EXPECT_EQ(seen.pixel, (std::vector<uint8_t>{0, 0, 255}));
+    EXPECT_EQ(seen.pixel, (std::vector<uint8_t>{255, 0, 0}));
     EXPECT_EQ(seen.changed, (std::vector<PixelBox>{{10, 5, 41, 12}}));
     EXPECT_EQ(stream.Pointer()->x, 7);
     EXPECT_EQ(stream.Pointer()->y, 8);
