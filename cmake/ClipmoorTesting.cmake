@@ -1,17 +1,18 @@
 # Helpers shared by the test folders.
 #
-# clipmoor_add_gtest(NAME SOURCES... [LIBS libs...] [DISPLAY|WAYLAND] [TIMEOUT s] [LABELS l...])
+# clipmoor_add_gtest(NAME SOURCES... [LIBS libs...] [DISPLAY|WAYLAND] [DESKTOP options...]
+#                   [TIMEOUT s] [LABELS l...])
 #   Builds a GoogleTest executable and registers it with CTest.  Core tests run
 #   with DISPLAY cleared, which proves they need no X server; DISPLAY tests get
 #   the Xvfb display that ./test.sh starts; WAYLAND tests run on a headless Wayland
-#   desktop of their own (tests/wayland/with-desktop.sh), alone.  The label `threads`
-#   marks tests of code that runs threads; the ThreadSanitizer tree runs them
-#   (cmake/ClipmoorSanitizers.cmake).
+#   desktop of their own (tests/wayland/with-desktop.sh, given the DESKTOP options),
+#   alone.  The label `threads` marks tests of code that runs threads; the
+#   ThreadSanitizer tree runs them (cmake/ClipmoorSanitizers.cmake).
 
 set(CLIPMOOR_NODE_DIR ${CMAKE_BINARY_DIR}/node CACHE PATH "npm packages used by the tests")
 
 function(clipmoor_add_gtest name)
-    cmake_parse_arguments(T "DISPLAY;WAYLAND" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "DISPLAY;WAYLAND" "TIMEOUT" "SOURCES;LIBS;LABELS;DESKTOP" ${ARGN})
     add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
@@ -44,7 +45,8 @@ function(clipmoor_add_gtest name)
 
     set(command ${name})
     if(T_WAYLAND)
-        set(command ${CMAKE_SOURCE_DIR}/tests/wayland/with-desktop.sh $<TARGET_FILE:${name}>)
+        set(command ${CMAKE_SOURCE_DIR}/tests/wayland/with-desktop.sh ${T_DESKTOP}
+                    $<TARGET_FILE:${name}>)
     endif()
     add_test(NAME ${name} COMMAND ${command} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set(env "CLIPMOOR_NODE_DIR=${CLIPMOOR_NODE_DIR}")
