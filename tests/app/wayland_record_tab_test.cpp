@@ -2,6 +2,7 @@
 // (tests/wayland/with-desktop.sh): the whole screen and the recording come through the
 // screen-cast portal, and no X11 hook is installed.
 #include "fake_ui_services.h"
+#include "portal_test_state.h"
 
 #include "model/project_objects.h"
 #include "record/ui/recording_session.h"
@@ -13,20 +14,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-
 namespace {
 
 TEST(WaylandRecordTab, WholeScreenAndRecordingComeThroughThePortal) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
-    const std::filesystem::path state =
-        std::filesystem::temp_directory_path() / ("clipmoor-state-" + std::to_string(getpid()));
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
     // The first cast passes the approved token; later ones the token it stored.
-    setenv("CLIPMOOR_SCREENCAST_TOKEN", std::getenv("CLIPMOOR_TEST_SCREENCAST_TOKEN"), 1);
+    PortalTestState state;
     StartedForm s;
     ASSERT_TRUE(s.started);
     TMainForm& f = *s.form;
@@ -45,7 +38,6 @@ TEST(WaylandRecordTab, WholeScreenAndRecordingComeThroughThePortal) {
     EXPECT_EQ(f.TheProject().MovieHeight, 720);
     EXPECT_GE(f.TheProject().Objects.Count(), 1);
     EXPECT_TRUE(s.ui.messages.empty());
-    std::filesystem::remove_all(state);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // points, the screen cast sends 1920 x 1080 pixels, and a drag on the cast's frozen picture
 // selects in the cast's pixels.
 #include "fake_ui_services.h"
+#include "portal_test_state.h"
 
 #include "record/ui/select_form.h"
 
@@ -14,20 +15,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-
 namespace {
 
 TEST(WaylandScaledMonitor, AreaDragSelectsInTheCastsPixels) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("wayland"));
     ASSERT_EQ(QGuiApplication::primaryScreen()->geometry().size(), QSize(1536, 864));
-    const std::filesystem::path state =
-        std::filesystem::temp_directory_path() / ("clipmoor-state-" + std::to_string(getpid()));
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
-    setenv("CLIPMOOR_SCREENCAST_TOKEN", std::getenv("CLIPMOOR_TEST_SCREENCAST_TOKEN"), 1);
+    PortalTestState state;
     StartedForm s;
     ASSERT_TRUE(s.started);
     TMainForm& f = *s.form;
@@ -53,7 +46,6 @@ TEST(WaylandScaledMonitor, AreaDragSelectsInTheCastsPixels) {
     EXPECT_TRUE(dragged) << (s.ui.messages.empty() ? "" : s.ui.messages[0].text.toStdString());
     EXPECT_EQ(f.RecordTab().ScreenInfo->text(),
               QStringLiteral(" Area: ( 500,250 ) - ( 1000,750 ) "));
-    std::filesystem::remove_all(state);
 }
 
 } // namespace
