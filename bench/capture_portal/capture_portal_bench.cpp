@@ -22,13 +22,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 
 namespace {
 
-// Starts a child; `keepFd` (when given) stays open in it, though marked close-on-exec here.
-pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1) {
+// Starts a child writing to `output`; `keepFd` (when given) stays open in it, though marked
+// close-on-exec here.
+pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1,
+            const std::string& output = "/dev/null") {
     pid_t pid = fork();
     if (pid == 0) {
         if (keepFd >= 0)
@@ -37,7 +40,7 @@ pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1) {
         for (const auto& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        freopen("/dev/null", "w", stdout);
+        freopen(output.c_str(), "w", stdout);
         freopen("/dev/null", "w", stderr);
         execvp(argv[0], argv.data());
         _exit(127);
@@ -59,16 +62,27 @@ double PlainConsumerCpuSeconds(const std::string& token, double seconds, std::st
     ScreenCastPortal portal(request);
     next = portal.RestoreToken();
     int fd = portal.OpenPipeWireRemote();
-    pid_t gst = Spawn({"gst-launch-1.0", "-q", "pipewiresrc", "fd=" + std::to_string(fd),
+    // Verbose, it says which pictures the sink agreed to take (once, not per picture).
+    const std::string said = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/plain-consumer.txt";
+    pid_t gst = Spawn({"gst-launch-1.0", "-v", "pipewiresrc", "fd=" + std::to_string(fd),
                        "path=" + std::to_string(portal.PipeWireNode()), "always-copy=false", "!",
                        "video/x-raw", "!", "fakesink", "sync=false"},
-                      fd);
+                      fd, said);
     close(fd);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     const double start = ProcessCpuSeconds(gst);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const double spent = ProcessCpuSeconds(gst) - start;
     End(gst);
+    std::ifstream lines(said);
+    std::string line, caps;
+    constexpr const char* kSinkCaps = "fakesink0.GstPad:sink: caps = ";
+    while (caps.empty() && std::getline(lines, line))
+        if (size_t at = line.find(kSinkCaps); at != std::string::npos)
+            caps = line.substr(at + std::strlen(kSinkCaps));
+    if (caps.empty())
+        throw CaptureError("the plain consumer never linked to the stream");
+    std::printf("plain consumer's stream: %s\n", caps.c_str());
     std::printf("plain consumer's start, not counted: %.2f s CPU\n", start);
     return start < 0 ? -1 : spent;
 }
