@@ -53,10 +53,12 @@ void End(pid_t pid) {
     waitpid(pid, nullptr, 0);
 }
 
-// The plain consumer: GStreamer's PipeWire source into a sink that drops every buffer.
-// Its start (loading plug-ins, linking the stream) is not counted, as the recordings' portal
-// and stream set-up is not: the clock starts once it has streamed for a while.
-double PlainConsumerCpuSeconds(const std::string& token, double seconds, std::string& next) {
+// The plain consumer: GStreamer's PipeWire source into a sink that drops every buffer; with
+// `copy`, the source copies each picture into memory of its own first. Its start (loading
+// plug-ins, linking the stream) is not counted, as the recordings' portal and stream set-up
+// is not: the clock starts once it has streamed for a while.
+double PlainConsumerCpuSeconds(const std::string& token, double seconds, bool copy,
+                               std::string& next) {
     ScreenCastRequest request;
     request.restoreToken = token;
     ScreenCastPortal portal(request);
@@ -65,8 +67,9 @@ double PlainConsumerCpuSeconds(const std::string& token, double seconds, std::st
     // Verbose, it says which pictures the sink agreed to take (once, not per picture).
     const std::string said = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/plain-consumer.txt";
     pid_t gst = Spawn({"gst-launch-1.0", "-v", "pipewiresrc", "fd=" + std::to_string(fd),
-                       "path=" + std::to_string(portal.PipeWireNode()), "always-copy=false", "!",
-                       "video/x-raw", "!", "fakesink", "sync=false"},
+                       "path=" + std::to_string(portal.PipeWireNode()),
+                       copy ? "always-copy=true" : "always-copy=false", "!", "video/x-raw", "!",
+                       "fakesink", "sync=false"},
                       fd, said);
     close(fd);
     std::this_thread::sleep_for(std::chrono::seconds(3));
@@ -151,17 +154,21 @@ int main(int argc, char** argv) {
 
     std::string token = approved;
     try {
-        const double plain = PlainConsumerCpuSeconds(token, seconds, token);
+        const double plain = PlainConsumerCpuSeconds(token, seconds, false, token);
         std::printf("plain consumer (gst pipewiresrc ! fakesink): %.2f s CPU in %.0f s (%.1f %%)\n",
                     plain, seconds, 100.0 * plain / seconds);
+        const double copying = PlainConsumerCpuSeconds(token, seconds, true, token);
+        std::printf("copying consumer (the same, always-copy=true): %.2f s CPU (%.1f %%)\n",
+                    copying, 100.0 * copying / seconds);
         for (int fps : {30, 60}) {
             RecordingRun run = Record(token, fps, seconds, token);
             std::printf("%3d fps: ticks %lld, skipped %lld, frames %lld, CPU %.2f s (%.1f %%, "
-                        "%.2f ms a tick), %.2fx the plain consumer\n",
+                        "%.2f ms a tick), %.2fx the plain consumer, %.2fx the copying one\n",
                         fps, (long long)run.ticks, (long long)run.skipped, (long long)run.frames,
                         run.cpuSeconds, 100.0 * run.cpuSeconds / seconds,
                         run.ticks ? 1000.0 * run.cpuSeconds / double(run.ticks) : 0.0,
-                        plain > 0 ? run.cpuSeconds / plain : 0.0);
+                        plain > 0 ? run.cpuSeconds / plain : 0.0,
+                        copying > 0 ? run.cpuSeconds / copying : 0.0);
         }
     } catch (const CaptureError& error) {
         std::fprintf(stderr, "capture_portal: %s\n", error.what());
