@@ -32,6 +32,7 @@ namespace {
 // close-on-exec here.
 pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1,
             const std::string& output = "/dev/null") {
+    std::fflush(stdout); // or the child would write what is buffered once more
     pid_t pid = fork();
     if (pid == 0) {
         if (keepFd >= 0)
@@ -85,8 +86,8 @@ double PlainConsumerCpuSeconds(const std::string& token, double seconds, bool co
             caps = line.substr(at + std::strlen(kSinkCaps));
     if (caps.empty())
         throw CaptureError("the plain consumer never linked to the stream");
-    std::printf("plain consumer's stream: %s\n", caps.c_str());
-    std::printf("plain consumer's start, not counted: %.2f s CPU\n", start);
+    std::printf("consumer's stream: %s\n", caps.c_str());
+    std::printf("consumer's start, not counted: %.2f s CPU\n", start);
     return start < 0 ? -1 : spent;
 }
 
