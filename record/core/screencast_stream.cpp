@@ -409,8 +409,11 @@ void ScreenCastStream::ReadPicture(const std::function<void(const StreamPicture&
         stride = data.chunk->stride > 0 ? data.chunk->stride : int64_t{s.width} * 4;
     }
     read(StreamPicture{pixels, stride, s.layout, s.width, s.height, s.fresh, s.changed});
-    s.changed.clear();
-    s.fresh = false;
+    // While the format changes there is no picture: what changed waits for the next one.
+    if (pixels) {
+        s.changed.clear();
+        s.fresh = false;
+    }
 }
 
 std::optional<ScreenPoint> ScreenCastStream::Pointer() const {

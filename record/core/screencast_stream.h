@@ -33,7 +33,7 @@ struct StreamPicture {
     StreamPixelLayout layout;
     int32_t width;
     int32_t height;
-    // Whether it arrived since the previous ReadPicture.
+    // Whether it arrived since the previous ReadPicture that had pixels.
     bool fresh;
     // Where it differs from the picture read before, joined so that no two share a row;
     // the whole picture after a size change.
