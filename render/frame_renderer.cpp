@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <libyuv/convert_argb.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -18,6 +19,35 @@ namespace {
 constexpr int64_t kPictureCacheBytes = int64_t{256} << 20;
 // A glyph's outline units per em in the movie's fonts.
 constexpr double kGlyphUnitsPerEm = 1024.0;
+
+// The pixels that drawing shape (in the painter's coordinates) may touch, with a margin for
+// anti-aliasing and the pen.
+QRect DeviceBox(const QPainter& painter, const QRectF& shape) {
+    return painter.transform().mapRect(shape).toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+int64_t Area(const QRect& box) {
+    return int64_t{box.width()} * box.height();
+}
+
+// Copies the boxes of from into to (same size and format); the whole image when they cover
+// much of it, where one copy is cheaper than many.
+void CopyBoxes(const QImage& from, QImage& to, const std::vector<QRect>& boxes) {
+    int64_t area = 0;
+    for (const QRect& box : boxes)
+        area += int64_t{box.width()} * box.height();
+    if (area * 2 >= int64_t{from.width()} * from.height()) {
+        std::memcpy(to.bits(), from.constBits(), static_cast<size_t>(from.sizeInBytes()));
+        return;
+    }
+    for (const QRect& box : boxes) {
+        const QRect inside = box & from.rect();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            std::memcpy(to.scanLine(y) + ptrdiff_t{4} * inside.left(),
+                        from.constScanLine(y) + ptrdiff_t{4} * inside.left(),
+                        static_cast<size_t>(inside.width()) * 4);
+    }
+}
 
 // The movie's 16.16 and twips matrix, followed by twips to pixels.
 QTransform PixelTransform(const TwipsMatrix& m) {
@@ -108,37 +138,56 @@ bool FrameRenderer::SameAsPrevious(int32_t k) const {
 }
 
 void FrameRenderer::Render(int32_t k, QImage& image) {
+    // The caller's image shares the last frame: let go of it, so that painting needs no copy.
+    if (!image.isNull() && image.constBits() == frame_.constBits())
+        image = QImage();
     const int32_t count = project_.Objects.Count();
-    if (baseFrame_ < 0 || k < baseFrame_) {
+    std::vector<QRect> stale = std::move(overlayBoxes_); // where frame_ differs from base_
+    overlayBoxes_.clear();
+    const bool fresh = baseFrame_ < 0 || k < baseFrame_;
+    if (fresh) {
         base_ = QImage(project_.MovieWidth, project_.MovieHeight, QImage::Format_RGB32);
         base_.fill(Qt::white);
         basePrefix_ = 0;
     }
     baseFrame_ = k;
+    int32_t settled = basePrefix_;
+    while (settled < count && timeline_.SettledFrom(settled) <= k)
+        ++settled;
     {
-        int32_t settled = basePrefix_;
-        while (settled < count && timeline_.SettledFrom(settled) <= k)
-            ++settled;
+        // What a picture above that stays to the end hides is never seen again.
+        QRect hidden = LastingCover(k, settled, count);
         QPainter painter(&base_);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        DrawRange(painter, k, basePrefix_, settled);
+        DrawObjects(painter, k, ShownObjects(k, basePrefix_, settled, hidden), stale);
         basePrefix_ = settled;
     }
 
-    if (image.size() != base_.size() || image.format() != QImage::Format_RGB32)
-        image = QImage(base_.size(), QImage::Format_RGB32);
-    std::memcpy(image.bits(), base_.constBits(), static_cast<size_t>(base_.sizeInBytes()));
-    QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    DrawRange(painter, k, basePrefix_, count);
-    DrawPointer(painter, timeline_.PointerAt(k));
+    // The last frame is the base with its moving objects on top: only where those were, and
+    // where the base changed, does it need the base again, but for what an opaque picture
+    // drawn now covers anyway.
+    QRect covered;
+    const std::vector<int32_t> shown = ShownObjects(k, basePrefix_, count, covered);
+    if (frame_.size() != base_.size() || fresh) {
+        frame_ = base_.copy();
+    } else {
+        stale.erase(std::remove_if(stale.begin(), stale.end(),
+                                   [&](const QRect& box) { return covered.contains(box); }),
+                    stale.end());
+        CopyBoxes(base_, frame_, stale);
+    }
+    {
+        QPainter painter(&frame_);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        DrawObjects(painter, k, shown, overlayBoxes_);
+        overlayBoxes_.push_back(DrawPointer(painter, timeline_.PointerAt(k)));
+    }
+    image = frame_;
 }
 
-void FrameRenderer::DrawRange(QPainter& painter, int32_t k, int32_t first, int32_t end) {
-    // Pictures hidden by an opaque picture above them are not drawn: a recording's frames lie
-    // under its later full frames. Found from the top down, drawn from the bottom up.
+std::vector<int32_t> FrameRenderer::ShownObjects(int32_t k, int32_t first, int32_t end,
+                                                 QRect& covered) {
     std::vector<int32_t> shown;
-    QRect covered;
     for (int32_t i = end - 1; i >= first; --i) {
         if (!timeline_.OnStage(k, i))
             continue;
@@ -146,35 +195,55 @@ void FrameRenderer::DrawRange(QPainter& painter, int32_t k, int32_t first, int32
         if (box && covered.contains(*box))
             continue;
         shown.push_back(i);
-        if (box &&
-            box->width() * int64_t{box->height()} > covered.width() * int64_t{covered.height()})
+        if (box && Area(*box) > Area(covered))
             covered = *box;
     }
-    for (auto i = shown.rbegin(); i != shown.rend(); ++i)
-        DrawObject(painter, k, *i);
+    return shown;
 }
 
-void FrameRenderer::DrawObject(QPainter& painter, int32_t k, int32_t index) {
+void FrameRenderer::DrawObjects(QPainter& painter, int32_t k, const std::vector<int32_t>& topDown,
+                                std::vector<QRect>& drawn) {
+    for (auto i = topDown.rbegin(); i != topDown.rend(); ++i)
+        drawn.push_back(DrawObject(painter, k, *i));
+}
+
+QRect FrameRenderer::LastingCover(int32_t k, int32_t first, int32_t end) {
+    // On stage now and in the last frame (shown from now on), the same box and turn at Start
+    // and End (it never moves): a recorded frame.
+    QRect cover;
+    const int32_t last = timeline_.FrameCount() - 1;
+    for (int32_t i = first; i < end; ++i) {
+        const AnimObject& object = project_.Objects[i];
+        const ObjectState& a = object.Start;
+        const ObjectState& b = object.End;
+        if (object.Kind != KindPicture || a.Left != b.Left || a.Top != b.Top ||
+            a.Right != b.Right || a.Bottom != b.Bottom || a.Rotation != b.Rotation ||
+            !timeline_.OnStage(k, i) || !timeline_.OnStage(last, i))
+            continue;
+        if (const std::optional<QRect> box = PictureRect(k, i); box && Area(*box) > Area(cover))
+            cover = *box;
+    }
+    return cover;
+}
+
+QRect FrameRenderer::DrawObject(QPainter& painter, int32_t k, int32_t index) {
     const AnimObject& object = project_.Objects[index];
     const AnimationPoint point = timeline_.PointAt(k, index);
     switch (object.Kind) {
     case KindVector:
-        DrawVector(painter, object, MorphRatio(point));
-        break;
+        return DrawVector(painter, object, MorphRatio(point));
     case KindText:
-        DrawText(painter, index, point);
-        break;
+        return DrawText(painter, index, point);
     case KindPicture:
-        DrawPicture(painter, k, index, point);
-        break;
+        return DrawPicture(painter, k, index, point);
     default:
-        break;
+        return {};
     }
 }
 
-void FrameRenderer::DrawVector(QPainter& painter, const AnimObject& object, int32_t ratio) {
+QRect FrameRenderer::DrawVector(QPainter& painter, const AnimObject& object, int32_t ratio) {
     if (object.Shape != ShapeRectangle && object.Shape != ShapeEllipse)
-        return;
+        return {};
     int64_t orientation = 0;
     const std::vector<QPointF> from =
         AbsolutePoints(VectorPenPath(object, object.Start, orientation));
@@ -200,6 +269,7 @@ void FrameRenderer::DrawVector(QPainter& painter, const AnimObject& object, int3
                        mix(a.alpha, b.alpha));
     painter.setTransform(QTransform::fromScale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel));
     painter.fillPath(path, color);
+    return DeviceBox(painter, path.controlPointRect());
 }
 
 const FrameRenderer::Glyphs& FrameRenderer::GlyphsOf(int32_t index) {
@@ -218,7 +288,7 @@ const FrameRenderer::Glyphs& FrameRenderer::GlyphsOf(int32_t index) {
     return found->second;
 }
 
-void FrameRenderer::DrawText(QPainter& painter, int32_t index, const AnimationPoint& point) {
+QRect FrameRenderer::DrawText(QPainter& painter, int32_t index, const AnimationPoint& point) {
     const Glyphs& glyphs = GlyphsOf(index);
     const TextLook look = TextLookAt(project_.Objects[index], point);
     const int32_t size = look.fontSize * kTwipsPerPixel;
@@ -229,12 +299,15 @@ void FrameRenderer::DrawText(QPainter& painter, int32_t index, const AnimationPo
     // Glyphs stand on the line at y 0, each after the previous one's advance (whole twips,
     // as the movie's text records hold them).
     int64_t x = -half;
+    QRect box;
     for (size_t i = 0; i < glyphs.paths.size(); ++i) {
         painter.setTransform(QTransform(scale, 0, 0, scale, static_cast<double>(x), -(size / 2)) *
                              place);
         painter.fillPath(glyphs.paths[i], ColorOf(look.color));
+        box |= DeviceBox(painter, glyphs.paths[i].controlPointRect());
         x += static_cast<uint16_t>(int64_t{glyphs.advances[i]} * size / 1000);
     }
+    return box;
 }
 
 const QImage& FrameRenderer::PictureOf(int32_t index) {
@@ -265,8 +338,8 @@ const QImage& FrameRenderer::PictureOf(int32_t index) {
     return pictures_.front().second;
 }
 
-void FrameRenderer::DrawPicture(QPainter& painter, int32_t k, int32_t index,
-                                const AnimationPoint& point) {
+QRect FrameRenderer::DrawPicture(QPainter& painter, int32_t k, int32_t index,
+                                 const AnimationPoint& point) {
     // A picture shown at its own size at whole pixels (a recorded frame) is copied straight
     // from its pixels.
     const DibImage& dib = project_.Objects[index].Image;
@@ -275,7 +348,7 @@ void FrameRenderer::DrawPicture(QPainter& painter, int32_t k, int32_t index,
         const std::optional<QRect> box = PictureRect(k, index);
         if (box && box->width() == held.width && box->height() == held.height) {
             CopyDib(*static_cast<QImage*>(painter.device()), dib, box->topLeft());
-            return;
+            return *box;
         }
     }
     const QImage& image = PictureOf(index);
@@ -286,6 +359,7 @@ void FrameRenderer::DrawPicture(QPainter& painter, int32_t k, int32_t index,
     painter.setTransform(QTransform(kTwipsPerPixel, 0, 0, kTwipsPerPixel, -pw * 10.0, -ph * 10.0) *
                          PixelTransform(PictureMatrix(look, pw, ph)));
     painter.drawImage(QPointF(0, 0), image);
+    return DeviceBox(painter, QRectF(0, 0, pw, ph));
 }
 
 std::optional<QRect> FrameRenderer::PictureRect(int32_t k, int32_t index) {
@@ -308,7 +382,7 @@ std::optional<QRect> FrameRenderer::PictureRect(int32_t k, int32_t index) {
     return whole;
 }
 
-void FrameRenderer::DrawPointer(QPainter& painter, const PointerSample& at) {
+QRect FrameRenderer::DrawPointer(QPainter& painter, const PointerSample& at) {
     // The movie's arrow: edges in twips from its tip, white with a one-pixel black line.
     static const int32_t kArrow[7][2] = {{200, 200},   {-70, 0},  {100, 200}, {-60, 0},
                                          {-100, -200}, {-70, 50}, {0, -250}};
@@ -324,4 +398,7 @@ void FrameRenderer::DrawPointer(QPainter& painter, const PointerSample& at) {
     painter.setPen(QPen(Qt::black, kTwipsPerPixel));
     painter.setBrush(Qt::white);
     painter.drawPath(path);
+    // The pen reaches half its width (one pixel) beyond the outline.
+    return DeviceBox(painter, path.controlPointRect().adjusted(-kTwipsPerPixel, -kTwipsPerPixel,
+                                                               kTwipsPerPixel, kTwipsPerPixel));
 }
