@@ -248,8 +248,8 @@ bool FileSource::ReadRowsDirect(uint8_t* first, size_t rowBytes, size_t stride, 
 
 // --- FileWriter ----------------------------------------------------------------------
 
-std::unique_ptr<FileWriter> FileWriter::CreateReplacing(const std::string& path,
-                                                        std::string* failure) {
+std::unique_ptr<FileWriter>
+FileWriter::CreateReplacing(const std::string& path, std::string* failure, unsigned newFileMode) {
     auto fail = [failure](const std::string& reason) {
         if (failure)
             *failure = CannotCreateFileMessage(reason);
@@ -259,7 +259,7 @@ std::unique_ptr<FileWriter> FileWriter::CreateReplacing(const std::string& path,
     if (!FollowLinks(path, target))
         return fail(FileErrorReason(ELOOP));
     struct stat existing {};
-    mode_t mode = 0666 & ~CurrentUmask();
+    mode_t mode = static_cast<mode_t>(newFileMode) & 0777 & ~CurrentUmask();
     bool replacesFile = ::stat(target.c_str(), &existing) == 0;
     if (replacesFile) {
         if (S_ISDIR(existing.st_mode))

@@ -66,9 +66,11 @@ private:
 class FileWriter {
 public:
     // Null when the file cannot be made (folder missing or not writable, a folder or a
-    // read-only file in the way, name too long); `failure` then says why, for users.
+    // read-only file in the way, name too long); `failure` then says why, for users. A new
+    // file gets newFileMode less the umask; a replaced one keeps its mode.
     static std::unique_ptr<FileWriter> CreateReplacing(const std::string& path,
-                                                       std::string* failure = nullptr);
+                                                       std::string* failure = nullptr,
+                                                       unsigned newFileMode = 0666);
     ~FileWriter(); // removes the temporary file unless Commit succeeded
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -78,6 +80,10 @@ public:
     void WriteI32(int32_t value) { WriteU32(static_cast<uint32_t>(value)); }
     // Overwrites bytes already written, from offset on (a header completed at the end).
     void WriteAt(uint64_t offset, const void* data, size_t size);
+
+    // The file being written, for a writer that fills it by its name instead (FFmpeg's
+    // muxers); Commit then syncs and renames what that writer left in it.
+    const std::string& TemporaryPath() const { return temporaryPath_; }
 
     // Flushes, syncs and renames the file over the target. Returns 0 or the first errno.
     int Commit();

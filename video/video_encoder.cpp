@@ -3,6 +3,9 @@
 #include "video/encoding_thread.h"
 #include "video/palette_filter.h"
 
+#include "model/byte_stream.h"
+#include "model/result.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -10,11 +13,7 @@ extern "C" {
 #include <libyuv/convert_from_argb.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -52,14 +51,6 @@ std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-// The name without its folder, and its folder ("." when it has none).
-std::pair<std::string, std::string> SplitPath(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
 // The quality settings: one scale for both codecs' constant-quality factors.
@@ -104,7 +95,9 @@ std::vector<std::pair<std::string, std::string>> EncoderOptions(VideoFormat form
 struct VideoEncoder::State {
     VideoEncoderSettings settings;
     std::string targetPath;
-    std::string temporaryPath;
+    // The file beside the target that FFmpeg writes, renamed into place by Finish (removed
+    // unless that succeeds, also when a signal ends the program).
+    std::unique_ptr<FileWriter> file;
     AVFormatContext* muxer = nullptr;
     AVCodecContext* encoder = nullptr;
     AVStream* stream = nullptr;
@@ -113,7 +106,6 @@ struct VideoEncoder::State {
     std::unique_ptr<PaletteFilter> palette; // GIF only; used by the drawing thread
     int64_t nextPts = 0;                    // used by the encoding thread
     bool fileOpen = false;
-    bool committed = false;
     // Encodes and writes from its own thread between Open and Finish; ends first.
     std::unique_ptr<EncodingThread> worker;
 
@@ -126,8 +118,6 @@ struct VideoEncoder::State {
         for (AVFrame*& frame : pool)
             av_frame_free(&frame);
         av_packet_free(&packet);
-        if (!committed && !temporaryPath.empty())
-            unlink(temporaryPath.c_str());
     }
 
     bool Fail(std::string* failure, const std::string& what) const {
@@ -145,8 +135,10 @@ struct VideoEncoder::State {
                                      info.title + " encoder" +
                                      (info.encoder ? std::string(" (") + info.encoder + ")" : "") +
                                      ".");
-        if (!MakeTemporaryFile(failure))
+        file = FileWriter::CreateReplacing(targetPath, failure);
+        if (!file)
             return false;
+        const std::string& temporaryPath = file->TemporaryPath();
         if (avformat_alloc_output_context2(&muxer, nullptr, info.muxer, temporaryPath.c_str()) <
                 0 ||
             !muxer)
@@ -208,7 +200,7 @@ struct VideoEncoder::State {
 
         if (const int error = avio_open(&muxer->pb, temporaryPath.c_str(), AVIO_FLAG_WRITE);
             error < 0)
-            return Fail(failure, "Can not create the file " + targetPath + ": " + AvError(error));
+            return Fail(failure, CannotCreateFileMessage(AvError(error)));
         fileOpen = true;
         AVDictionary* muxerOptions = nullptr;
         if (settings.format == VideoFormat::Mp4)
@@ -235,21 +227,6 @@ struct VideoEncoder::State {
             for (int y = 0; y < (plane == 0 ? height : height / 2); ++y)
                 std::memset(frame->data[plane] + y * frame->linesize[plane], plane == 0 ? 235 : 128,
                             static_cast<size_t>(frame->linesize[plane]));
-        return true;
-    }
-
-    // An exclusive file beside the target, so that the rename stays on one file system.
-    bool MakeTemporaryFile(std::string* failure) {
-        const auto [folder, name] = SplitPath(targetPath);
-        std::string pattern =
-            folder + "/." + name + ".XXXXXX." + VideoFormatExtension(settings.format);
-        const int suffix = static_cast<int>(std::strlen(VideoFormatExtension(settings.format))) + 1;
-        const int fd = mkstemps(pattern.data(), suffix);
-        if (fd < 0)
-            return Fail(failure, "Can not create the file " + targetPath + ": " +
-                                     std::strerror(errno) + ".");
-        close(fd);
-        temporaryPath = pattern;
         return true;
     }
 
@@ -336,9 +313,7 @@ bool VideoEncoder::Finish(std::string* failure) {
     s.fileOpen = false;
     if (const int error = avio_closep(&s.muxer->pb); error < 0)
         return s.Fail(failure, "Can not write the video file: " + AvError(error));
-    if (std::rename(s.temporaryPath.c_str(), s.targetPath.c_str()) != 0)
-        return s.Fail(failure, "Can not create the file " + s.targetPath + ": " +
-                                   std::strerror(errno) + ".");
-    s.committed = true;
+    if (const int error = s.file->Commit(); error != 0)
+        return s.Fail(failure, s.file->CommitFailureMessage(error));
     return true;
 }

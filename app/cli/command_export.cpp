@@ -40,13 +40,13 @@ struct ProjectHolder {
 };
 
 int WriteVideo(Project& project, const std::string& path, const VideoExportSettings& settings) {
-    // Ctrl+C stops the video and removes its unfinished file.
-    std::signal(SIGINT, [](int) { interrupted = 1; });
-    std::signal(SIGTERM, [](int) { interrupted = 1; });
+    // Ctrl+C stops the video between frames, which removes its unfinished file and says so.
+    const auto previousInt = std::signal(SIGINT, [](int) { interrupted = 1; });
+    const auto previousTerm = std::signal(SIGTERM, [](int) { interrupted = 1; });
     const Result written =
         ExportVideo(project, path, settings, [](int32_t, int32_t) { return !interrupted; });
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
     if (!written) {
         std::cerr << written.message << "\n";
         return 1;

@@ -83,8 +83,9 @@ constexpr int kRepaintIntervalMs = 40;
 // Project under the builder), the preview's painting and closing the window.
 class ExportCommands::BuildGuard {
 public:
-    // cancellable: the Cancel button shows, and Cancelled() says whether it was used.
-    explicit BuildGuard(ExportCommands& commands, bool cancellable = false)
+    // video: the Cancel button shows (Cancelled() says whether it was used) and the bar counts
+    // in percent, since a GIF's frames are drawn twice (palette, then pictures).
+    explicit BuildGuard(ExportCommands& commands, bool video = false)
         : commands_(commands), controls_(commands.controls_) {
         commands_.building_ = true;
         for (QWidget* widget : BuildButtons())
@@ -108,11 +109,14 @@ public:
         if (controls_.owner)
             controls_.owner->installEventFilter(&closeBlocker_);
         if (QProgressBar* bar = controls_.BuildProgress) {
+            barFormat_ = bar->format();
+            if (video)
+                bar->setFormat(QStringLiteral("%p%"));
             bar->setRange(0, 0);
             bar->setValue(0);
             bar->show();
         }
-        if (cancellable && controls_.CancelBuildBtn && !holdWindow_) {
+        if (video && controls_.CancelBuildBtn && !holdWindow_) {
             cancelButton_ = controls_.CancelBuildBtn;
             gate_ = std::make_unique<CancelGate>(cancelButton_, cancelled_);
             cancelConnection_ = QObject::connect(cancelButton_, &QPushButton::clicked,
@@ -137,8 +141,10 @@ public:
         // buttons are still disabled: a click on Play during a build does not start another.
         if (!holdWindow_)
             QCoreApplication::processEvents();
-        if (controls_.BuildProgress)
-            controls_.BuildProgress->hide();
+        if (QProgressBar* bar = controls_.BuildProgress) {
+            bar->hide();
+            bar->setFormat(barFormat_);
+        }
         if (controls_.preview)
             controls_.preview->setUpdatesEnabled(previewWasUpdating_);
         if (hooks_) {
@@ -187,6 +193,7 @@ private:
     bool previewWasUpdating_ = true;
     CloseBlocker closeBlocker_;
     QElapsedTimer sinceRepaint_;
+    QString barFormat_;                   // the progress bar's own, given back at the end
     QPushButton* cancelButton_ = nullptr; // set while the gate is installed
     std::unique_ptr<CancelGate> gate_;
     QMetaObject::Connection cancelConnection_;
@@ -260,11 +267,6 @@ bool ExportCommands::BuildVideo(const QString& videoFile) {
         return false;
     }
     Result result;
-    QProgressBar* bar = controls_.BuildProgress;
-    // A GIF's frames are drawn twice (palette, then pictures): the bar counts steps.
-    const QString frameFormat = bar ? bar->format() : QString();
-    if (bar)
-        bar->setFormat(QStringLiteral("%p%"));
     bool cancelled = false;
     {
         BuildGuard guard(*this, true);
@@ -275,8 +277,6 @@ bool ExportCommands::BuildVideo(const QString& videoFile) {
             [&guard](int32_t done, int32_t count) { return guard.Progress(done, count); });
         cancelled = guard.Cancelled() && !result;
     }
-    if (bar)
-        bar->setFormat(frameFormat);
     if (cancelled) { // what the user asked for: no message
         FinishBuild({});
         return false;

@@ -10,6 +10,7 @@
 //     --long: 10 s per rate (default 3 s); --whole-area: recordings read and compare the
 //     whole area every tick instead of only what the server reports as drawn.
 #include "bench/support/cpu_time.h"
+#include "bench/support/tick_wait.h"
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
 #include "record/core/recorder.h"
@@ -261,10 +262,7 @@ RecordingRun Record(ScreenCapture& capture, const CaptureArea& area, int fps, do
             break;
         int64_t due = recorder.NextTickDueMs();
         if (now < due) {
-            timespec until{};
-            until.tv_sec = std::min(due, deadline) / 1000;
-            until.tv_nsec = (std::min(due, deadline) % 1000) * 1000000;
-            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+            SleepUntilMs(std::min(due, deadline));
             continue;
         }
         double tickStart = NowSeconds(CLOCK_MONOTONIC);

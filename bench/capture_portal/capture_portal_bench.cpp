@@ -6,6 +6,7 @@
 //
 //   capture_portal [--seconds S]    (10 s per case by default)
 #include "bench/support/cpu_time.h"
+#include "bench/support/tick_wait.h"
 #include "imaging/pictavo.h"
 #include "model/project_objects.h"
 #include "record/core/capture_geometry.h"
@@ -116,10 +117,7 @@ RecordingRun Record(const std::string& token, int fps, double seconds, std::stri
             break;
         const int64_t due = recorder.NextTickDueMs();
         if (now < due) {
-            timespec until{};
-            until.tv_sec = std::min(due, deadline) / 1000;
-            until.tv_nsec = (std::min(due, deadline) % 1000) * 1000000;
-            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+            SleepUntilMs(std::min(due, deadline));
             continue;
         }
         if (recorder.Tick() == TickOutcome::Stopped)

@@ -108,9 +108,7 @@ void GlobalShortcutPortal::State::Run() {
         if (error.kind != PortalError::Kind::Stopped)
             unavailable(std::string("the global-shortcuts portal failed (") + error.what() + ")");
     }
-    if (!session.empty())
-        sd_bus_call_method(bus.bus, kService, session.c_str(), kSessionInterface, "Close", nullptr,
-                           nullptr, "");
+    CloseSession(bus.bus, session);
 }
 
 // Handles the bus until stopped (WaitForBus throws Stopped) or the bus goes away.

@@ -56,6 +56,12 @@ std::string SenderPathPart(sd_bus* bus) {
     return sender;
 }
 
+void CloseSession(sd_bus* bus, const std::string& session) {
+    if (!session.empty())
+        sd_bus_call_method(bus, kService, session.c_str(), kSessionInterface, "Close", nullptr,
+                           nullptr, "");
+}
+
 std::string ReadSessionHandle(sd_bus_message* results) {
     std::string session;
     ReadOptions(results, [&](const std::string& key) {

@@ -65,6 +65,9 @@ std::string SenderPathPart(sd_bus* bus);
 
 // Reads the session_handle of a CreateSession answer.
 std::string ReadSessionHandle(sd_bus_message* results);
+// Closes a session (nothing when the handle is empty); errors are ignored, the session
+// goes with the connection anyway.
+void CloseSession(sd_bus* bus, const std::string& session);
 
 // Waits until the bus has something to read, `deadline` passes (false) or `stopFd` (when
 // not -1) becomes readable (throws Stopped).

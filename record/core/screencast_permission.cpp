@@ -1,10 +1,10 @@
 #include "record/core/screencast_permission.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "model/byte_stream.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,20 +37,14 @@ bool StoreScreenCastToken(const std::string& path, const std::string& token) {
         if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
             return false;
     }
-    // Written beside and renamed over, so that a reader never sees half a token.
-    const std::string temporary = path + ".new";
-    unlink(temporary.c_str());
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
+    // Written beside and renamed over, so that a reader never sees half a token; only the
+    // user may read it.
+    std::unique_ptr<FileWriter> file = FileWriter::CreateReplacing(path, nullptr, 0600);
+    if (!file)
         return false;
     const std::string line = token + "\n";
-    bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-    written = close(fd) == 0 && written;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    file->Write(line.data(), line.size());
+    return file->Commit() == 0;
 }
 
 std::unique_ptr<PortalCapture> StartPortalCapture(const std::string& tokenPath,

@@ -57,12 +57,10 @@ struct ScreenCastPortal::State {
     std::string restoreToken;
 
     ~State() {
-        if (bus && !session.empty()) {
-            sd_bus_call_method(bus, kService, session.c_str(), kSessionInterface, "Close", nullptr,
-                               nullptr, "");
-        }
-        if (bus)
-            sd_bus_flush_close_unref(bus);
+        if (!bus)
+            return;
+        CloseSession(bus, session);
+        sd_bus_flush_close_unref(bus);
     }
 
     // Asks and turns a cancelled or refused answer into the user's message.

@@ -48,6 +48,11 @@ std::optional<StreamPixelLayout> LayoutOf(uint32_t format) {
     }
 }
 
+// Bytes from one row of a picture to the next; packed rows when the producer does not say.
+int64_t RowStride(const spa_data& data, int32_t width) {
+    return data.chunk->stride > 0 ? data.chunk->stride : int64_t{width} * 4;
+}
+
 // A DMA-BUF that PipeWire did not map: mapped for reading while one picture is read.
 class MappedDmaBuf {
 public:
@@ -110,6 +115,10 @@ struct ScreenCastStream::State {
 
     void Fail(std::string why) {
         std::lock_guard lock(mutex);
+        FailLocked(std::move(why));
+    }
+    // The first failure stays; called with the mutex held.
+    void FailLocked(std::string why) {
         if (failure.empty())
             failure = std::move(why);
         arrived.notify_all();
@@ -217,13 +226,12 @@ struct ScreenCastStream::State {
         // Buffers that only move the pointer carry no picture.
         if (!data.chunk || data.chunk->size == 0 || (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
             return taken;
-        const int64_t stride = data.chunk->stride > 0 ? data.chunk->stride : int64_t{width} * 4;
+        const int64_t stride = RowStride(data, width);
         const uint64_t needed = data.chunk->offset + static_cast<uint64_t>(stride) * (height - 1) +
                                 static_cast<uint64_t>(width) * 4;
         if ((!data.data && data.type != SPA_DATA_DmaBuf) || stride < int64_t{width} * 4 ||
             needed > data.maxsize) {
-            failure = kUnreadableFormat;
-            arrived.notify_all();
+            FailLocked(kUnreadableFormat);
             return taken;
         }
         for (const PixelBox& box : DamageOf(buffer))
@@ -402,11 +410,11 @@ void ScreenCastStream::ReadPicture(const std::function<void(const StreamPicture&
         if (!pixels && data.type == SPA_DATA_DmaBuf)
             pixels = dmaBuf.emplace(data).Pixels();
         if (!pixels) {
-            s.failure = kUnreadableFormat;
+            s.FailLocked(kUnreadableFormat);
             throw CaptureError(s.failure);
         }
         pixels += data.chunk->offset;
-        stride = data.chunk->stride > 0 ? data.chunk->stride : int64_t{s.width} * 4;
+        stride = RowStride(data, s.width);
     }
     read(StreamPicture{pixels, stride, s.layout, s.width, s.height, s.fresh, s.changed});
     // While the format changes there is no picture: what changed waits for the next one.

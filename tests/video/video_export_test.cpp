@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <unistd.h>
@@ -139,6 +140,16 @@ TEST_F(VideoExportTest, FailedAndCancelledExportsLeaveNoFile) {
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.output.find("Can not create the file"), std::string::npos)
         << unwritable.output;
+    // A read-only file of that name stays as it was, as a movie save leaves it.
+    const fs::path readOnly = folder_ / "kept.mp4";
+    { std::ofstream(readOnly) << "old"; }
+    fs::permissions(readOnly, fs::perms::owner_read);
+    const CommandResult refused =
+        RunShell(cli_ + " export '" + ProjectPath() + "' '" + readOnly.string() + "'");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.output.find("read-only"), std::string::npos) << refused.output;
+    EXPECT_EQ(fs::file_size(readOnly), 3u);
+    fs::remove(readOnly);
 
     for (VideoFormat format : {VideoFormat::Mp4, VideoFormat::Gif}) {
         const Result cancelled =
